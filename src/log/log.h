@@ -1,0 +1,24 @@
+// The plug-in's log: one time-stamped line per event in
+// Documents\My Games\Velmoria\TRVX\Logs\Brackwell.log.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+
+namespace bw {
+
+// Where the log lives; creates its folder chain on every call so that a
+// folder deleted while the game runs comes back with the next line. Falls
+// back to "Brackwell.log" in the current directory when the documents folder
+// is unknown. Nothing when the path can't be prepared (the chain can't be
+// created, a text doesn't convert, memory runs out): callers then skip the
+// file rather than let an error reach the game.
+std::optional<std::filesystem::path> GetLogFilePath() noexcept;
+
+// Appends one line: "[YYYY-MM-DD HH:MM:SS] message" ending in CR LF, the
+// message cut after 511 bytes. Opens, appends and closes the file on every
+// call, so a line is on disk once this returns. Safe from any thread; a line
+// that can't be written is dropped without a trace.
+void LogMessage(const char* format, ...) noexcept __attribute__((format(printf, 1, 2)));
+
+}  // namespace bw

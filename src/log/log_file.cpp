@@ -1,0 +1,73 @@
+#include <cstdarg>
+#include <ctime>
+#include <fstream>
+#include <mutex>
+#include <system_error>
+
+#include "log/log.h"
+#include "log/log_line.h"
+#include "platform/platform.h"
+
+namespace bw {
+namespace {
+
+// One process-wide lock around the whole of a line: separate handles
+// appending at the same moment could otherwise land on the same end of the
+// file and overwrite each other.
+std::mutex gLogLock;
+
+std::string CurrentTimeStamp() {
+    std::tm local{};
+    platform::ToLocalTime(std::time(nullptr), local);
+    return FormatLogTimeStamp(local);
+}
+
+void AppendLine(const std::filesystem::path& file, const std::string& line) {
+    // Binary, because ComposeLogLine already wrote the CR LF pairs.
+    std::ofstream stream(file, std::ios::out | std::ios::app | std::ios::binary);
+    if (!stream.is_open()) return;  // held, read-only or a folder: line lost
+    stream.write(line.data(), static_cast<std::streamsize>(line.size()));
+    stream.flush();
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> GetLogFilePath() noexcept {
+    try {
+        const platform::PathLookup documents = platform::DocumentsFolder();
+        switch (documents.status) {
+            case platform::PathStatus::Unavailable:
+                return std::filesystem::path(kLogFileName);
+            case platform::PathStatus::Unconvertible:
+                return std::nullopt;
+            case platform::PathStatus::Found:
+                break;
+        }
+        const std::filesystem::path directory = LogDirectoryUnder(documents.path);
+        std::error_code error;
+        std::filesystem::create_directories(directory, error);
+        if (error) return std::nullopt;
+        return directory / kLogFileName;
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+void LogMessage(const char* format, ...) noexcept {
+    try {
+        LogMessageBuffer buffer;
+        std::va_list args;
+        va_start(args, format);
+        const std::string_view message = FormatLogMessage(buffer, format, args);
+        va_end(args);
+
+        const std::lock_guard lock(gLogLock);
+        const auto file = GetLogFilePath();
+        if (!file) return;
+        AppendLine(*file, ComposeLogLine(CurrentTimeStamp(), message));
+    } catch (...) {
+        // A line that can't be written is dropped; the game goes on.
+    }
+}
+
+}  // namespace bw

@@ -1,0 +1,40 @@
+#include "log/log_line.h"
+
+#include <cstdio>
+
+namespace bw {
+
+std::string_view FormatLogMessage(LogMessageBuffer& buffer, const char* format,
+                                  std::va_list args) noexcept {
+    buffer[0] = '\0';
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    // Some C runtimes leave a cut buffer unterminated; never trust them.
+    buffer[kLogMessageMaxBytes] = '\0';
+    return buffer;
+}
+
+std::string FormatLogTimeStamp(const std::tm& localTime) {
+    char buffer[64] = {};
+    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &localTime);
+    return buffer;
+}
+
+std::string ComposeLogLine(std::string_view timeStamp, std::string_view message) {
+    std::string line;
+    line.reserve(kLogLineMaxBytes + message.size());
+    line += '[';
+    line += timeStamp;
+    line += "] ";
+    for (char c : message) {
+        if (c == '\n') line += '\r';
+        line += c;
+    }
+    line += "\r\n";
+    return line;
+}
+
+std::filesystem::path LogDirectoryUnder(const std::filesystem::path& documents) {
+    return documents / "My Games" / "Velmoria" / "TRVX" / "Logs";
+}
+
+}  // namespace bw

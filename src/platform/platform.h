@@ -1,0 +1,97 @@
+// The only door to the operating system. Everything outside src/platform is
+// portable C++ and reaches Windows through these functions, so that the
+// decision logic can be built and tested natively against a fake of this
+// header (tests/support/fake_platform.cpp).
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+#include <optional>
+
+#ifdef _WIN32
+#define BW_THREAD_CALL __stdcall
+#else
+#define BW_THREAD_CALL
+#endif
+
+namespace bw::platform {
+
+// --- Shell and files -------------------------------------------------------
+
+// A path the system reports as narrow text in the code page of its file
+// functions, converted exactly from that code page.
+enum class PathStatus { Found, Unavailable, Unconvertible };
+struct PathLookup {
+    PathStatus status;
+    std::filesystem::path path;  // set only when status is Found
+};
+
+// The user's documents folder; Unavailable when the shell lookup fails.
+PathLookup DocumentsFolder() noexcept;
+// The process's main executable (the game's, not ours); Unavailable when the
+// system can't name it.
+PathLookup MainExecutablePath() noexcept;
+
+// Local calendar time for the log's time stamps.
+bool ToLocalTime(std::time_t when, std::tm& out) noexcept;
+
+// --- Game window -----------------------------------------------------------
+
+using WindowHandle = void*;
+enum class StyleKind { Style, ExStyle };
+struct WindowRect {
+    std::int32_t left, top, right, bottom;
+};
+
+WindowHandle FindTopLevelWindow(const wchar_t* title) noexcept;
+std::uint32_t GetWindowStyle(WindowHandle window, StyleKind kind) noexcept;
+void SetWindowStyle(WindowHandle window, StyleKind kind, std::uint32_t style) noexcept;
+std::optional<WindowRect> GetWindowRect(WindowHandle window) noexcept;
+void SetWindowPos(WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width,
+                  std::int32_t height, std::uint32_t flags) noexcept;
+void ShowMessageBox(const char* text, const char* caption, std::uint32_t type) noexcept;
+
+// --- Threads and time ------------------------------------------------------
+
+#ifdef _WIN32
+using ThreadExitCode = unsigned long;  // the platform's 32-bit DWORD
+#else
+using ThreadExitCode = std::uint32_t;
+#endif
+using ThreadProcedure = ThreadExitCode(BW_THREAD_CALL*)(void*);
+
+// Starts a thread at once with a null argument and forgets its handle.
+// False when the system could not create it.
+bool StartDetachedThread(ThreadProcedure procedure) noexcept;
+void SleepMilliseconds(std::uint32_t milliseconds) noexcept;
+std::uint64_t TickCountMilliseconds() noexcept;
+std::uint32_t LastErrorCode() noexcept;
+
+// --- Process memory --------------------------------------------------------
+
+struct MemoryCounters {
+    std::uint64_t workingSetBytes;
+    std::uint64_t pagefileBytes;
+};
+std::optional<MemoryCounters> QueryMemoryCounters() noexcept;
+// Asks the system to empty the working set; false when it refused.
+bool TrimWorkingSet() noexcept;
+
+// --- The game's image and guarded reads of its memory ----------------------
+
+struct ModuleImage {
+    std::uintptr_t base;
+    std::uintptr_t size;  // 0 when the image could not be measured
+};
+// Load address and size of the process's main executable.
+ModuleImage MainModuleImage() noexcept;
+
+// Reads the game owns and may free or move at any moment. Each is one load of
+// the item's full width; a load that would fault returns false instead of
+// ending the process. InstallReadGuard must have run on some thread first.
+bool InstallReadGuard() noexcept;
+bool GuardedLoad64(std::uintptr_t address, std::uint64_t& value) noexcept;
+bool GuardedLoad32(std::uintptr_t address, std::uint32_t& value) noexcept;
+
+}  // namespace bw::platform

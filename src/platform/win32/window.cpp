@@ -1,0 +1,40 @@
+// The game's main window and the refusal message box.
+#include "platform/platform.h"
+#include "platform/win32/win32.h"
+
+namespace bw::platform {
+namespace {
+
+HWND AsWindow(WindowHandle window) { return static_cast<HWND>(window); }
+int StyleIndex(StyleKind kind) { return kind == StyleKind::Style ? GWL_STYLE : GWL_EXSTYLE; }
+
+}  // namespace
+
+WindowHandle FindTopLevelWindow(const wchar_t* title) noexcept {
+    return FindWindowW(nullptr, title);
+}
+
+std::uint32_t GetWindowStyle(WindowHandle window, StyleKind kind) noexcept {
+    return static_cast<std::uint32_t>(GetWindowLongW(AsWindow(window), StyleIndex(kind)));
+}
+
+void SetWindowStyle(WindowHandle window, StyleKind kind, std::uint32_t style) noexcept {
+    SetWindowLongW(AsWindow(window), StyleIndex(kind), static_cast<LONG>(style));
+}
+
+std::optional<WindowRect> GetWindowRect(WindowHandle window) noexcept {
+    RECT rect{};
+    if (!::GetWindowRect(AsWindow(window), &rect)) return std::nullopt;
+    return WindowRect{rect.left, rect.top, rect.right, rect.bottom};
+}
+
+void SetWindowPos(WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width,
+                  std::int32_t height, std::uint32_t flags) noexcept {
+    ::SetWindowPos(AsWindow(window), nullptr, x, y, width, height, flags);
+}
+
+void ShowMessageBox(const char* text, const char* caption, std::uint32_t type) noexcept {
+    MessageBoxA(nullptr, text, caption, type);
+}
+
+}  // namespace bw::platform

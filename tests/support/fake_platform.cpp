@@ -1,0 +1,119 @@
+#include "fake_platform.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace bw::fake {
+
+Platform& State() {
+    static Platform state;
+    return state;
+}
+
+std::mutex& Lock() {
+    static std::mutex lock;
+    return lock;
+}
+
+void Reset() {
+    const std::lock_guard guard(Lock());
+    State() = Platform{};
+}
+
+namespace {
+
+void Record(std::string call) {
+    const std::lock_guard guard(Lock());
+    State().calls.push_back(std::move(call));
+}
+
+std::string Hex(std::uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", value);
+    return text;
+}
+
+const char* KindName(platform::StyleKind kind) {
+    return kind == platform::StyleKind::Style ? "Style" : "ExStyle";
+}
+
+}  // namespace
+}  // namespace bw::fake
+
+namespace bw::platform {
+
+using fake::State;
+
+PathLookup DocumentsFolder() noexcept { return State().documents; }
+PathLookup MainExecutablePath() noexcept { return State().executable; }
+
+bool ToLocalTime(std::time_t when, std::tm& out) noexcept { return localtime_r(&when, &out) != nullptr; }
+
+WindowHandle FindTopLevelWindow(const wchar_t* title) noexcept {
+    std::string narrow;
+    for (const wchar_t* c = title; *c != L'\0'; ++c) narrow += static_cast<char>(*c);
+    fake::Record("FindTopLevelWindow(" + narrow + ")");
+    return State().window;
+}
+
+std::uint32_t GetWindowStyle(WindowHandle, StyleKind kind) noexcept {
+    fake::Record(std::string("GetWindowStyle(") + fake::KindName(kind) + ")");
+    return kind == StyleKind::Style ? State().style : State().exStyle;
+}
+
+void SetWindowStyle(WindowHandle, StyleKind kind, std::uint32_t style) noexcept {
+    fake::Record(std::string("SetWindowStyle(") + fake::KindName(kind) + "," + fake::Hex(style) + ")");
+    (kind == StyleKind::Style ? State().style : State().exStyle) = style;
+}
+
+std::optional<WindowRect> GetWindowRect(WindowHandle) noexcept {
+    fake::Record("GetWindowRect");
+    return State().rect;
+}
+
+void SetWindowPos(WindowHandle, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                  std::uint32_t flags) noexcept {
+    fake::Record("SetWindowPos(" + std::to_string(x) + "," + std::to_string(y) + "," + std::to_string(width) +
+                 "," + std::to_string(height) + "," + fake::Hex(flags) + ")");
+}
+
+void ShowMessageBox(const char* text, const char* caption, std::uint32_t type) noexcept {
+    fake::Record(std::string("ShowMessageBox(") + text + "|" + caption + "|" + fake::Hex(type) + ")");
+}
+
+bool StartDetachedThread(ThreadProcedure procedure) noexcept {
+    const std::lock_guard guard(fake::Lock());
+    auto& state = State();
+    const int index = static_cast<int>(state.startedThreads.size());
+    state.calls.push_back("StartDetachedThread#" + std::to_string(index));
+    if (state.failThreadsFrom >= 0 && index >= state.failThreadsFrom) {
+        state.lastError = 8;  // out of memory, as the system would say
+        state.startedThreads.push_back(nullptr);
+        return false;
+    }
+    state.startedThreads.push_back(procedure);
+    return true;
+}
+
+void SleepMilliseconds(std::uint32_t) noexcept {}
+std::uint64_t TickCountMilliseconds() noexcept { return 0; }
+std::uint32_t LastErrorCode() noexcept { return State().lastError; }
+
+std::optional<MemoryCounters> QueryMemoryCounters() noexcept { return State().counters; }
+bool TrimWorkingSet() noexcept { return State().trimSucceeds; }
+
+ModuleImage MainModuleImage() noexcept { return {0, 0}; }
+
+bool InstallReadGuard() noexcept { return true; }
+
+bool GuardedLoad64(std::uintptr_t address, std::uint64_t& value) noexcept {
+    std::memcpy(&value, reinterpret_cast<const void*>(address), sizeof value);
+    return true;
+}
+
+bool GuardedLoad32(std::uintptr_t address, std::uint32_t& value) noexcept {
+    std::memcpy(&value, reinterpret_cast<const void*>(address), sizeof value);
+    return true;
+}
+
+}  // namespace bw::platform

@@ -1,0 +1,43 @@
+// A scriptable stand-in for the platform layer, so the portable code runs
+// natively: tests set what the "system" answers and read back what the code
+// asked of it.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace bw::fake {
+
+struct Platform {
+    platform::PathLookup documents{platform::PathStatus::Unavailable, {}};
+    platform::PathLookup executable{platform::PathStatus::Unavailable, {}};
+
+    // The game window: null means no window has the title.
+    platform::WindowHandle window = nullptr;
+    std::uint32_t style = 0;
+    std::uint32_t exStyle = 0;
+    std::optional<platform::WindowRect> rect;
+
+    // Thread starts fail from this index on (0-based); -1 never.
+    int failThreadsFrom = -1;
+    std::vector<platform::ThreadProcedure> startedThreads;
+
+    std::optional<platform::MemoryCounters> counters;
+    bool trimSucceeds = true;
+    std::uint32_t lastError = 0;
+
+    // Every window, message-box and thread call, in order, as readable text.
+    std::vector<std::string> calls;
+};
+
+// The one fake instance; Reset() gives every test a fresh one.
+Platform& State();
+void Reset();
+std::mutex& Lock();
+
+}  // namespace bw::fake

@@ -1,0 +1,44 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "plugin/version_record.h"
+
+namespace {
+
+const unsigned char* RecordBytes() { return reinterpret_cast<const unsigned char*>(&TRVXPlugin_Version); }
+
+std::uint32_t WordAt(std::size_t offset) {
+    const unsigned char* b = RecordBytes() + offset;
+    return b[0] | b[1] << 8 | b[2] << 16 | static_cast<std::uint32_t>(b[3]) << 24;
+}
+
+bool AllZero(std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i)
+        if (RecordBytes()[i] != 0) return false;
+    return true;
+}
+
+TEST(VersionRecord, HasTheHostsExactLayoutAndValues) {
+    ASSERT_EQ(sizeof TRVXPlugin_Version, 604u);
+    EXPECT_EQ(WordAt(0x000), 1u);
+    EXPECT_EQ(WordAt(0x004), 1u);
+    EXPECT_EQ(std::memcmp(RecordBytes() + 0x008, "Velmoria Brackwell", 18), 0);
+    EXPECT_TRUE(AllZero(0x01A, 0x108));
+    EXPECT_EQ(WordAt(0x208), 4u);
+    EXPECT_EQ(WordAt(0x20C), 8u);
+    const unsigned char gameVersion[] = {0xE0, 0x0D, 0x0F, 0x01};
+    EXPECT_EQ(std::memcmp(RecordBytes() + 0x210, gameVersion, 4), 0);
+    EXPECT_TRUE(AllZero(0x214, 0x25C));
+}
+
+TEST(VersionRecord, AuthorIsShortAsciiZeroFilled) {
+    const char* author = TRVXPlugin_Version.authorName;
+    const std::size_t length = strnlen(author, sizeof TRVXPlugin_Version.authorName);
+    ASSERT_GT(length, 0u);
+    ASSERT_LT(length, 256u);
+    for (std::size_t i = 0; i < length; ++i) EXPECT_TRUE(author[i] >= 0x20 && author[i] < 0x7F);
+    EXPECT_TRUE(AllZero(0x108 + length, 0x208));
+}
+
+}  // namespace
