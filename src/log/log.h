@@ -5,6 +5,14 @@
 #include <filesystem>
 #include <optional>
 
+// The Windows build formats with the C99 printf of the MinGW runtime
+// (%zu and friends work there), so check formats against that dialect.
+#ifdef __MINGW32__
+#define BW_PRINTF_FORMAT(fmt_index, first_arg) __attribute__((format(gnu_printf, fmt_index, first_arg)))
+#else
+#define BW_PRINTF_FORMAT(fmt_index, first_arg) __attribute__((format(printf, fmt_index, first_arg)))
+#endif
+
 namespace bw {
 
 // Where the log lives; creates its folder chain on every call so that a
@@ -19,6 +27,6 @@ std::optional<std::filesystem::path> GetLogFilePath() noexcept;
 // message cut after 511 bytes. Opens, appends and closes the file on every
 // call, so a line is on disk once this returns. Safe from any thread; a line
 // that can't be written is dropped without a trace.
-void LogMessage(const char* format, ...) noexcept __attribute__((format(printf, 1, 2)));
+void LogMessage(const char* format, ...) noexcept BW_PRINTF_FORMAT(1, 2);
 
 }  // namespace bw

@@ -1,0 +1,166 @@
+// The real DLL's load entry, driven as the host and the game would drive it.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "test_support.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr char kOldLog[] = "[2020-01-01 00:00:00] a line of the previous run\r\n";
+
+struct WindowSnapshot {
+    LONG style;
+    LONG exStyle;
+    RECT rect;
+};
+
+WindowSnapshot Snapshot(HWND window) {
+    WindowSnapshot snapshot{GetWindowLongW(window, GWL_STYLE), GetWindowLongW(window, GWL_EXSTYLE), {}};
+    GetWindowRect(window, &snapshot.rect);
+    return snapshot;
+}
+
+class LoadEntry : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wintest::WriteBytes(wintest::LogPath(), kOldLog);
+        plugin_ = wintest::LoadBrackwell();
+        ASSERT_NE(plugin_.load, nullptr);
+    }
+    sandbox::LoadedPlugin plugin_;
+};
+
+// What the refusal box showed, read from another thread while it blocks.
+struct RefusalBox {
+    bool found = false;
+    std::string caption, text;
+    bool errorIcon = false;
+};
+
+RefusalBox CloseRefusalBoxWhenItAppears() {
+    RefusalBox seen;
+    HWND box = nullptr;
+    seen.found = wintest::WaitUntil([&] { return (box = FindWindowA("#32770", "Incompatible TRVX")) != nullptr; });
+    if (!seen.found) return seen;
+    char text[256] = {};
+    GetWindowTextA(box, text, sizeof text);
+    seen.caption = text;
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    seen.text = text;
+    HICON errorIcon = LoadIconW(nullptr, IDI_ERROR);
+    for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) continue;
+        seen.errorIcon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0)) == errorIcon;
+    }
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    return seen;
+}
+
+class Refusal : public LoadEntry, public ::testing::WithParamInterface<std::int64_t> {};
+
+TEST_P(Refusal, ShowsTheBoxAndTouchesNothingElse) {
+    const sandbox::GameWindow game = sandbox::StartGameWindow();
+    ASSERT_NE(game.window, nullptr);
+    const WindowSnapshot before = Snapshot(game.window);
+    const int threadsBefore = wintest::CountOwnThreads();
+
+    RefusalBox box;
+    std::thread closer([&] { box = CloseRefusalBoxWhenItAppears(); });
+    const bw::HostInterface host{static_cast<std::uint32_t>(GetParam())};
+    const bool started = plugin_.load(GetParam() < 0 ? nullptr : &host);
+    closer.join();
+
+    EXPECT_FALSE(started);
+    ASSERT_TRUE(box.found);
+    EXPECT_EQ(box.caption, "Incompatible TRVX");
+    EXPECT_EQ(box.text, "Velmoria Brackwell requires TRVX 0.2.18.\n.");
+    EXPECT_TRUE(box.errorIcon);
+    EXPECT_EQ(wintest::ReadBytes(wintest::LogPath()), kOldLog);
+    EXPECT_EQ(wintest::CountOwnThreads(), threadsBefore);
+    const WindowSnapshot after = Snapshot(game.window);
+    EXPECT_EQ(after.style, before.style);
+    EXPECT_EQ(after.exStyle, before.exStyle);
+    EXPECT_TRUE(EqualRect(&after.rect, &before.rect));
+}
+
+// -1 stands for a null interface pointer.
+INSTANTIATE_TEST_SUITE_P(OtherHosts, Refusal,
+                         ::testing::Values(-1, 0x00020121 /* 0.2.18 sub-build 1 */, 0x00020130 /* 0.2.19 */,
+                                           0x00020110 /* 0.2.17 */));
+
+TEST_F(LoadEntry, AcceptedHostRestylesTheWindowAndStartsThreeThreads) {
+    std::atomic<int> result{-1};
+    int threadsBefore = 0;
+    WindowSnapshot before{};
+    const bw::HostInterface host{bw::kAcceptedHostVersion};
+    // The host calls from the game's UI thread, which owns the window.
+    const sandbox::GameWindow game = sandbox::StartGameWindow([&] {
+        before = Snapshot(FindWindowW(nullptr, L"Velmoria"));
+        threadsBefore = wintest::CountOwnThreads();
+        result = plugin_.load(&host) ? 1 : 0;
+    });
+    ASSERT_NE(game.window, nullptr);
+    ASSERT_TRUE(wintest::WaitUntil([&] { return result != -1; }));
+    EXPECT_EQ(result, 1);
+
+    const WindowSnapshot after = Snapshot(game.window);
+    EXPECT_EQ(static_cast<DWORD>(after.style), static_cast<DWORD>(before.style) & 0xFF30FFFFu);
+    EXPECT_EQ(static_cast<DWORD>(after.exStyle), static_cast<DWORD>(before.exStyle) & 0xFFFDFCFEu);
+    EXPECT_TRUE(after.style & WS_VISIBLE);
+    EXPECT_TRUE(after.style & WS_CLIPSIBLINGS);
+    EXPECT_EQ(after.rect.left, 0);
+    EXPECT_EQ(after.rect.top, 0);
+    EXPECT_EQ(after.rect.right - after.rect.left, before.rect.right - before.rect.left);
+    EXPECT_EQ(after.rect.bottom - after.rect.top, before.rect.bottom - before.rect.top);
+    EXPECT_EQ(wintest::CountOwnThreads(), threadsBefore + 3);
+
+    ASSERT_TRUE(wintest::WaitForLogLine("[BW] All threads started.\r\n"));
+    const std::string log = wintest::ReadBytes(wintest::LogPath());
+    EXPECT_EQ(log.find("previous run"), std::string::npos);
+    ASSERT_GE(log.size(), 49u);
+    EXPECT_EQ(log.substr(20, 29), "] [BW] Borderless applied.\r\n[") << log;
+}
+
+TEST_F(LoadEntry, WithoutAGameWindowStillStarts) {
+    const bw::HostInterface host{bw::kAcceptedHostVersion};
+    EXPECT_TRUE(plugin_.load(&host));
+    ASSERT_TRUE(wintest::WaitForLogLine("[BW] All threads started.\r\n"));
+    EXPECT_EQ(wintest::ReadBytes(wintest::LogPath()).find("Borderless"), std::string::npos);
+}
+
+// A host may call from a thread that doesn't own the window; restyling it
+// then waits for the window's thread to pump, which must not deadlock, also
+// when that thread is busy for a while first.
+class FromAnotherThread : public LoadEntry, public ::testing::WithParamInterface<DWORD> {};
+
+TEST_P(FromAnotherThread, ReturnsOnceTheWindowThreadPumps) {
+    const sandbox::GameWindow game = sandbox::StartGameWindow();
+    ASSERT_NE(game.window, nullptr);
+    if (GetParam() != 0) PostMessageW(game.window, sandbox::kBusyMessage, GetParam(), 0);
+
+    std::atomic<bool> returned{false};
+    const bw::HostInterface host{bw::kAcceptedHostVersion};
+    std::thread hostThread([&] {
+        EXPECT_TRUE(plugin_.load(&host));
+        returned = true;
+    });
+    const bool inTime = wintest::WaitUntil([&] { return returned.load(); }, 20s);
+    if (!inTime) {
+        ADD_FAILURE() << "the load entry did not return";
+        ExitProcess(3);  // the host thread is stuck; don't hang the run
+    }
+    hostThread.join();
+    EXPECT_TRUE(wintest::WaitForLogLine("[BW] Borderless applied.\r\n"));
+    RECT rect{};
+    GetWindowRect(game.window, &rect);
+    EXPECT_EQ(rect.left, 0);
+    EXPECT_EQ(rect.top, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowThread, FromAnotherThread, ::testing::Values(0u, 2000u));
+
+}  // namespace

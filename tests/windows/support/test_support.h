@@ -1,0 +1,38 @@
+// What the Windows tests need around the real DLL: a clean stage, the files
+// the plug-in writes, and ways to wait for things without fixed sleeps.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "game_window.h"
+#include "plugin_host.h"
+
+namespace wintest {
+
+// The log the plug-in writes (in the prefix's Documents folder).
+std::filesystem::path LogPath();
+// Brackwell.ini in Data\Plugins beside the test executable.
+std::filesystem::path SettingsPath();
+
+std::string ReadBytes(const std::filesystem::path& file);
+void WriteBytes(const std::filesystem::path& file, const std::string& bytes);
+void RemoveAll(const std::filesystem::path& path);
+
+// Polls `condition` every few milliseconds until it holds or `timeout` ends.
+bool WaitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds timeout = std::chrono::seconds(15));
+
+// True once the log holds `text`, within the timeout.
+bool WaitForLogLine(const std::string& text, std::chrono::milliseconds timeout = std::chrono::seconds(15));
+
+// Threads of this process right now.
+int CountOwnThreads();
+
+// Loads Brackwell.dll from beside the test executable; fails the test if a
+// host would reject it.
+sandbox::LoadedPlugin LoadBrackwell();
+
+}  // namespace wintest

@@ -1,0 +1,61 @@
+#include "game_window.h"
+
+#include <memory>
+
+namespace sandbox {
+namespace {
+
+constexpr wchar_t kClassName[] = L"BrackwellSandboxGame";
+
+LRESULT CALLBACK GameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kBusyMessage) {
+        Sleep(static_cast<DWORD>(wParam));
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+struct StartRequest {
+    std::function<void()> onWindowThread;
+    HANDLE created = nullptr;
+    GameWindow result;
+};
+
+DWORD WINAPI WindowThread(void* parameter) {
+    auto* request = static_cast<StartRequest*>(parameter);
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = GameWindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = kClassName;
+    RegisterClassW(&windowClass);
+    const RECT& r = kGameWindowRect;
+    HWND window = CreateWindowExW(kGameWindowExStyle, kClassName, L"Velmoria", kGameWindowStyle, r.left, r.top,
+                                  r.right - r.left, r.bottom - r.top, nullptr, nullptr, windowClass.hInstance,
+                                  nullptr);
+    std::function<void()> onWindowThread = std::move(request->onWindowThread);
+    request->result = {window, GetCurrentThreadId()};
+    SetEvent(request->created);  // `request` belongs to the starter from here on
+    if (window == nullptr) return 1;
+    if (onWindowThread) onWindowThread();
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return 0;
+}
+
+}  // namespace
+
+GameWindow StartGameWindow(std::function<void()> onWindowThread) {
+    StartRequest request{std::move(onWindowThread), CreateEventW(nullptr, TRUE, FALSE, nullptr), {}};
+    HANDLE thread = CreateThread(nullptr, 0, WindowThread, &request, 0, nullptr);
+    if (thread != nullptr) {
+        WaitForSingleObject(request.created, INFINITE);
+        CloseHandle(thread);
+    }
+    CloseHandle(request.created);
+    return request.result;
+}
+
+}  // namespace sandbox

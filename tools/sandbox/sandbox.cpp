@@ -1,0 +1,109 @@
+// Plays the TRVX host and the game Velmoria for the plug-in: opens the game
+// window, loads the plug-in like the host does, calls its load entry, lets it
+// run for a while and prints the log it wrote.
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <type_traits>
+
+#include "game_window.h"
+#include "log/log.h"
+#include "plugin_host.h"
+
+namespace {
+
+struct Options {
+    std::wstring dll = sandbox::BesideExecutable(L"Brackwell.dll");
+    bool nullHost = false;
+    std::uint32_t hostVersion = sandbox::kDefaultHostVersion;
+    bool window = true;
+    bool loadFromWindowThread = true;
+    DWORD windowBusyMs = 0;
+    DWORD runMs = 10000;
+};
+
+constexpr const char* kUsage =
+    "usage: sandbox [--dll PATH] [--host-version HEX | --null-host] [--no-window]\n"
+    "               [--load-thread window|other] [--window-busy-ms N] [--run-ms N]\n";
+
+bool ParseOptions(int argc, wchar_t** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring name = argv[i];
+        const wchar_t* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        auto takeNumber = [&](int base, auto& out) {
+            if (value == nullptr) return false;
+            out = static_cast<std::remove_reference_t<decltype(out)>>(std::wcstoul(value, nullptr, base));
+            ++i;
+            return true;
+        };
+        if (name == L"--null-host") options.nullHost = true;
+        else if (name == L"--no-window") options.window = false;
+        else if (name == L"--dll" && value != nullptr) options.dll = argv[++i];
+        else if (name == L"--host-version") { if (!takeNumber(16, options.hostVersion)) return false; }
+        else if (name == L"--window-busy-ms") { if (!takeNumber(10, options.windowBusyMs)) return false; }
+        else if (name == L"--run-ms") { if (!takeNumber(10, options.runMs)) return false; }
+        else if (name == L"--load-thread" && value != nullptr) {
+            options.loadFromWindowThread = std::wstring(argv[++i]) == L"window";
+        } else return false;
+    }
+    return true;
+}
+
+void PrintLog() {
+    const auto path = bw::GetLogFilePath();
+    std::cout << "--- " << (path ? path->string() : std::string("(no log path)")) << " ---\n";
+    if (!path) return;
+    std::ifstream log(*path, std::ios::binary);
+    std::stringstream text;
+    text << log.rdbuf();
+    std::string bytes = text.str();
+    std::string printable;
+    for (char c : bytes)
+        if (c != '\r') printable += c;  // the console adds its own CR
+    std::cout << printable << std::flush;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    std::string error;
+    const sandbox::LoadedPlugin plugin = sandbox::LoadPlugin(options.dll, error);
+    if (!error.empty()) {
+        std::cout << "sandbox: plug-in rejected: " << error << "\n";
+        return 1;
+    }
+    std::cout << "sandbox: loaded \"" << plugin.record->displayName << "\" by \"" << plugin.record->authorName
+              << "\"\n";
+
+    const bw::HostInterface host{options.hostVersion};
+    const bw::HostInterface* hostPointer = options.nullHost ? nullptr : &host;
+    auto callLoadEntry = [&] {
+        const bool started = plugin.load(hostPointer);
+        std::cout << "sandbox: TRVXPlugin_Load returned " << (started ? "true" : "false") << std::endl;
+    };
+
+    if (!options.window) {
+        callLoadEntry();
+    } else if (options.loadFromWindowThread) {
+        if (sandbox::StartGameWindow(callLoadEntry).window == nullptr) return 1;
+    } else {
+        const sandbox::GameWindow game = sandbox::StartGameWindow();
+        if (game.window == nullptr) return 1;
+        if (options.windowBusyMs) PostMessageW(game.window, sandbox::kBusyMessage, options.windowBusyMs, 0);
+        callLoadEntry();
+    }
+    Sleep(options.runMs);
+    PrintLog();
+    std::fflush(stdout);
+    // The plug-in's threads never end; leave without waiting for them.
+    ExitProcess(0);
+}
