@@ -2,6 +2,7 @@
 
 namespace bw {
 
-constinit SettingsRecord Settings{10000, 5, true, 12288};
+constinit SettingsRecord Settings{kBuiltInSettings.Iter, kBuiltInSettings.Sleep,
+                                  kBuiltInSettings.OverlayBatch, kBuiltInSettings.TrimThresholdMB};
 
 }  // namespace bw

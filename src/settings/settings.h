@@ -3,8 +3,21 @@
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
+#include <optional>
 
 namespace bw {
+
+// A plain copy of the four values, for working on them away from the shared
+// record.
+struct SettingsValues {
+    std::int32_t Iter;
+    std::int32_t Sleep;
+    bool OverlayBatch;
+    std::int32_t TrimThresholdMB;
+};
+
+inline constexpr SettingsValues kBuiltInSettings{10000, 5, true, 12288};
 
 struct SettingsRecord {
     std::int32_t Iter;             // terms in one CPU worker batch
@@ -17,5 +30,17 @@ struct SettingsRecord {
 
 // Built-in defaults from the moment the library is loaded; no start-up code.
 extern constinit SettingsRecord Settings;
+
+// Data\Plugins\Brackwell.ini beside the game's executable, creating the
+// folder chain on every call; the bare relative "Brackwell.ini" when the
+// system can't name the executable. Nothing when the file can't be used (the
+// folder can't be created, the executable's path doesn't convert, memory runs
+// out), so the caller keeps the built-in values.
+std::optional<std::filesystem::path> GetSettingsFilePath() noexcept;
+
+// Writes a default file when nothing exists at the path, otherwise reads the
+// file into Settings; logs what came of it. Runs once, on the CPU worker's
+// thread, before that thread reads any setting.
+void LoadSettings() noexcept;
 
 }  // namespace bw

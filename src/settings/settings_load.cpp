@@ -1,0 +1,94 @@
+#include <system_error>
+
+#include "log/log.h"
+#include "platform/platform.h"
+#include "settings/settings.h"
+#include "settings/settings_file.h"
+#include "settings/settings_reader.h"
+
+namespace bw {
+namespace {
+
+constexpr const char* kCreatedFormat = "[BW] Created default INI: Iter=%d, Sleep=%d, Overlay=%d, TrimThresholdMB=%d";
+constexpr const char* kLoadedFormat = "[BW] INI loaded: Iter=%d, Sleep=%d, Overlay=%d, TrimThresholdMB=%d";
+constexpr const char* kUnusableFormat =
+    "[BW] Settings file could not be used; built-in defaults in force: Iter=%d, Sleep=%d, Overlay=%d, "
+    "TrimThresholdMB=%d";
+constexpr const char* kWriteFailedFormat =
+    "[BW] Could not write default INI; built-in defaults in force: Iter=%d, Sleep=%d, Overlay=%d, "
+    "TrimThresholdMB=%d";
+
+SettingsValues CurrentSettings() noexcept {
+    return {Settings.Iter, Settings.Sleep, Settings.OverlayBatch, Settings.TrimThresholdMB.load()};
+}
+
+void StoreSettings(const SettingsValues& values) noexcept {
+    Settings.Iter = values.Iter;
+    Settings.Sleep = values.Sleep;
+    Settings.OverlayBatch = values.OverlayBatch;
+    Settings.TrimThresholdMB.store(values.TrimThresholdMB);
+}
+
+// Every outcome ends in one line with the four values then in force.
+void LogOutcome(const char* format, const SettingsValues& values) noexcept {
+    LogMessage(format, values.Iter, values.Sleep, values.OverlayBatch ? 1 : 0, values.TrimThresholdMB);
+}
+
+void LogProblems(const SettingsReader& reader) noexcept {
+    for (const SettingsProblem& problem : ReportedProblems(reader)) {
+        LogMessage(problem.kind == BadValue::NoNumber ? "[BW] INI line %d: %s has no number; kept %d."
+                                                      : "[BW] INI line %d: %s is out of range; kept %d.",
+                   problem.line, SettingsKeyText(problem.key), problem.kept);
+    }
+    if (reader.unreportedProblems > 0)
+        LogMessage("[BW] INI: %d more bad values not logged.", reader.unreportedProblems);
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> GetSettingsFilePath() noexcept {
+    try {
+        const platform::PathLookup executable = platform::MainExecutablePath();
+        switch (executable.status) {
+            case platform::PathStatus::Unavailable:
+                return std::filesystem::path(kSettingsFileName);
+            case platform::PathStatus::Unconvertible:
+                return std::nullopt;
+            case platform::PathStatus::Found:
+                break;
+        }
+        const std::filesystem::path file = SettingsFileBeside(executable.path);
+        std::error_code error;
+        std::filesystem::create_directories(file.parent_path(), error);
+        if (error) return std::nullopt;
+        return file;
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+void LoadSettings() noexcept {
+    try {
+        const SettingsValues current = CurrentSettings();
+        const auto file = GetSettingsFilePath();
+        std::error_code error;
+        const bool present = file && std::filesystem::exists(*file, error);
+        if (!file || error) {
+            LogOutcome(kUnusableFormat, current);
+        } else if (!present) {
+            const bool written = WriteSettingsFile(*file, DefaultSettingsFileText(current));
+            LogOutcome(written ? kCreatedFormat : kWriteFailedFormat, current);
+        } else {
+            const SettingsReader reader = ReadSettingsFile(*file, current);
+            StoreSettings(reader.values);
+            LogProblems(reader);
+            LogOutcome(kLoadedFormat, reader.values);
+        }
+    } catch (...) {
+        // Only work that stores nothing can throw, so the record still holds
+        // what was in force before.
+        LogOutcome(kUnusableFormat, CurrentSettings());
+    }
+}
+
+}  // namespace bw
