@@ -1,0 +1,82 @@
+// Loads from game memory that may be freed under our feet. MinGW GCC has no
+// __try, and ReadProcessMemory is a slow server round trip under Wine that
+// even reports zeros for pages that are gone. So each load is a tiny routine
+// of our own whose first instruction is the one load that may fault; a
+// vectored handler recognises an access violation at exactly that
+// instruction and resumes at a routine that returns failure. Any other fault
+// is passed on untouched.
+#include "platform/platform.h"
+#include "platform/win32/win32.h"
+
+// Win64 calling convention: rcx = address, rdx = where to store the value,
+// eax = 1 on success. Leaf routines that never touch the stack, so they need
+// no unwind data, and the failure routine can take over a faulted load's
+// frame as is: its ret goes straight back to the load's caller.
+asm(R"(
+    .text
+    .p2align 4
+    .globl bw_GuardedLoad64
+    .def bw_GuardedLoad64; .scl 2; .type 32; .endef
+bw_GuardedLoad64:
+    movq (%rcx), %rax
+    movq %rax, (%rdx)
+    movl $1, %eax
+    ret
+
+    .p2align 4
+    .globl bw_GuardedLoad32
+    .def bw_GuardedLoad32; .scl 2; .type 32; .endef
+bw_GuardedLoad32:
+    movl (%rcx), %eax
+    movl %eax, (%rdx)
+    movl $1, %eax
+    ret
+
+    .p2align 4
+    .globl bw_GuardedLoadFailed
+    .def bw_GuardedLoadFailed; .scl 2; .type 32; .endef
+bw_GuardedLoadFailed:
+    xorl %eax, %eax
+    ret
+)");
+
+extern "C" {
+int bw_GuardedLoad64(std::uintptr_t address, std::uint64_t* value) noexcept;
+int bw_GuardedLoad32(std::uintptr_t address, std::uint32_t* value) noexcept;
+int bw_GuardedLoadFailed() noexcept;
+}
+
+namespace bw::platform {
+namespace {
+
+LONG CALLBACK RecoverGuardedLoadFault(EXCEPTION_POINTERS* exception) {
+    if (exception->ExceptionRecord->ExceptionCode != EXCEPTION_ACCESS_VIOLATION)
+        return EXCEPTION_CONTINUE_SEARCH;
+    CONTEXT& context = *exception->ContextRecord;
+    if (context.Rip != reinterpret_cast<DWORD64>(&bw_GuardedLoad64) &&
+        context.Rip != reinterpret_cast<DWORD64>(&bw_GuardedLoad32))
+        return EXCEPTION_CONTINUE_SEARCH;
+    context.Rip = reinterpret_cast<DWORD64>(&bw_GuardedLoadFailed);
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+}  // namespace
+
+bool InstallReadGuard() noexcept {
+    // Once per process, whoever asks first (the local static's initialisation
+    // is thread-safe). First in the chain, so that no crash reporter of the
+    // game's sees our recoverable faults. Never removed: the library is never
+    // unloaded.
+    static const bool installed = AddVectoredExceptionHandler(1, RecoverGuardedLoadFault) != nullptr;
+    return installed;
+}
+
+bool GuardedLoad64(std::uintptr_t address, std::uint64_t& value) noexcept {
+    return bw_GuardedLoad64(address, &value) != 0;
+}
+
+bool GuardedLoad32(std::uintptr_t address, std::uint32_t& value) noexcept {
+    return bw_GuardedLoad32(address, &value) != 0;
+}
+
+}  // namespace bw::platform

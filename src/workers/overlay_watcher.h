@@ -1,0 +1,74 @@
+// The overlay watcher's pass over the game's list, written against any
+// reader of memory so it can be run over made-up game objects. The list
+// belongs to the game, which may free or change it at any moment: a read
+// that fails, and an address that would not even fit in a pointer, make the
+// pass idle instead of ending the game.
+#pragma once
+
+#include <cstdint>
+
+#include "workers/run_state.h"
+
+namespace bw {
+
+// Where the watched list lies, fixed for the game build we declare.
+inline constexpr std::uintptr_t kWatchedListSlotOffset = 0x5EBB6B8;  // from the image base
+inline constexpr std::uintptr_t kEntryCountOffset = 0x430;           // 32-bit, in the object
+inline constexpr std::uintptr_t kEntriesOffset = 0x438;              // 64-bit pointer, in the object
+inline constexpr std::uintptr_t kEntryBytes = 8;
+
+static_assert(sizeof(std::uintptr_t) == 8, "the game's pointers are 64 bits wide");
+
+struct GameImage {
+    std::uintptr_t base;
+    std::uintptr_t size;  // 0 when unknown: then nothing in it may be read
+};
+
+namespace detail {
+inline bool OffsetAddress(std::uintptr_t base, std::uintptr_t offset, std::uintptr_t& address) noexcept {
+    return !__builtin_add_overflow(base, offset, &address);
+}
+}  // namespace detail
+
+// True when the game's list holds at least one non-zero entry. Reader has
+//   bool Load64(std::uintptr_t, std::uint64_t&) const noexcept;
+//   bool Load32(std::uintptr_t, std::uint32_t&) const noexcept;
+// each one load of that width, false when the load would fault. Every item is
+// read at most once, and every entry is read even after a non-zero one.
+template <class Reader>
+bool WatchedListHasEntry(const Reader& memory, GameImage image) noexcept {
+    std::uintptr_t slot = 0;
+    if (image.size < kWatchedListSlotOffset + sizeof(std::uint64_t) ||
+        !detail::OffsetAddress(image.base, kWatchedListSlotOffset, slot))
+        return false;
+    std::uint64_t object = 0;
+    if (!memory.Load64(slot, object) || object == 0) return false;
+
+    std::uintptr_t entriesField = 0, countField = 0;
+    if (!detail::OffsetAddress(object, kEntriesOffset, entriesField) ||
+        !detail::OffsetAddress(object, kEntryCountOffset, countField))
+        return false;
+    std::uint64_t entries = 0;
+    std::uint32_t count = 0;
+    if (!memory.Load64(entriesField, entries) || !memory.Load32(countField, count)) return false;
+    std::uintptr_t end = 0;
+    if (entries == 0 || !detail::OffsetAddress(entries, count * kEntryBytes, end)) return false;
+
+    bool found = false;
+    for (std::uintptr_t entry = entries; entry != end; entry += kEntryBytes) {
+        std::uint64_t value = 0;
+        if (!memory.Load64(entry, value)) return false;
+        found = found || value != 0;
+    }
+    return found;
+}
+
+// One pass without its pause: arm the batches once the settings allow them,
+// then publish whether the game's list is idle.
+template <class Reader>
+void WatchOverlayOnce(RunStateFlags& flags, const Reader& memory, GameImage image) noexcept {
+    if (flags.OverlayBatch.load()) flags.BatchArmed.exchange(true);
+    flags.OverlayIdle.exchange(!WatchedListHasEntry(memory, image));
+}
+
+}  // namespace bw

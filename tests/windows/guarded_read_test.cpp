@@ -1,0 +1,205 @@
+// Guarded loads against real Windows memory: pages that are there, pages that
+// are not, many faults at once, and faults that are not ours to recover.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/win32/win32.h"
+
+// A load exactly like the guarded ones, but outside them: its faults must
+// reach the handlers after ours.
+asm(R"(
+    .text
+    .p2align 4
+    .globl bwtest_PlainLoad64
+    .def bwtest_PlainLoad64; .scl 2; .type 32; .endef
+bwtest_PlainLoad64:
+    movq (%rcx), %rax
+    ret
+)");
+extern "C" std::uint64_t bwtest_PlainLoad64(std::uintptr_t address) noexcept;
+
+namespace {
+
+using bw::platform::GuardedLoad32;
+using bw::platform::GuardedLoad64;
+
+std::uintptr_t PageSize() {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return info.dwPageSize;
+}
+
+// One readable page with a page behind it that is reserved but never
+// committed, so a load there faults and the address stays ours.
+struct PageBeforeAHole {
+    std::uintptr_t readable = 0;
+    std::uintptr_t hole = 0;
+
+    PageBeforeAHole() {
+        void* base = VirtualAlloc(nullptr, 2 * PageSize(), MEM_RESERVE, PAGE_NOACCESS);
+        if (base == nullptr || VirtualAlloc(base, PageSize(), MEM_COMMIT, PAGE_READWRITE) == nullptr) return;
+        readable = reinterpret_cast<std::uintptr_t>(base);
+        hole = readable + PageSize();
+    }
+    ~PageBeforeAHole() {
+        if (readable != 0) VirtualFree(reinterpret_cast<void*>(readable), 0, MEM_RELEASE);
+    }
+};
+
+template <class Value>
+void Store(std::uintptr_t address, Value value) {
+    *reinterpret_cast<volatile Value*>(address) = value;
+}
+
+// Committed, then given up: what the game leaves behind when it frees.
+std::uintptr_t ReleasedPage() {
+    void* page = VirtualAlloc(nullptr, PageSize(), MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    VirtualFree(page, 0, MEM_RELEASE);
+    return reinterpret_cast<std::uintptr_t>(page);
+}
+
+struct NoAccessPage {
+    std::uintptr_t address = reinterpret_cast<std::uintptr_t>(
+        VirtualAlloc(nullptr, PageSize(), MEM_RESERVE | MEM_COMMIT, PAGE_NOACCESS));
+    ~NoAccessPage() { VirtualFree(reinterpret_cast<void*>(address), 0, MEM_RELEASE); }
+};
+
+class GuardedRead : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bw::platform::InstallReadGuard());
+        ASSERT_NE(pages_.readable, 0u);
+    }
+    PageBeforeAHole pages_;
+};
+
+TEST_F(GuardedRead, InstallingAgainFromOtherThreadsReportsInstalled) {
+    std::atomic<int> installed{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i)
+        threads.emplace_back([&] { installed += bw::platform::InstallReadGuard() ? 1 : 0; });
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(installed.load(), 4);
+}
+
+TEST_F(GuardedRead, MappedMemoryReadsAtFullWidthUpToThePagesLastByte) {
+    const std::uintptr_t last8 = pages_.hole - 8;
+    Store<std::uint64_t>(last8, 0x1122334455667788);
+    Store<std::uint64_t>(pages_.readable + 3, 0xA1B2C3D4E5F60718);
+
+    std::uint64_t value64 = 0;
+    EXPECT_TRUE(GuardedLoad64(last8, value64));
+    EXPECT_EQ(value64, 0x1122334455667788u);
+    EXPECT_TRUE(GuardedLoad64(pages_.readable + 3, value64)) << "unaligned";
+    EXPECT_EQ(value64, 0xA1B2C3D4E5F60718u);
+
+    std::uint32_t value32 = 0;
+    EXPECT_TRUE(GuardedLoad32(pages_.hole - 4, value32));
+    EXPECT_EQ(value32, 0x11223344u);
+    EXPECT_TRUE(GuardedLoad32(last8, value32));
+    EXPECT_EQ(value32, 0x55667788u);
+}
+
+TEST_F(GuardedRead, LoadsThatWouldFaultReturnFalseAndLeaveTheValue) {
+    const NoAccessPage noAccess;
+    struct Case {
+        const char* name;
+        std::uintptr_t address64;
+        std::uintptr_t address32;
+    };
+    const Case cases[] = {
+        {"null", 0, 0},
+        {"first page", 8, 8},
+        {"reserved, never committed", pages_.hole, pages_.hole},
+        {"straddling into the hole", pages_.hole - 4, pages_.hole - 2},
+        {"released", ReleasedPage(), ReleasedPage()},
+        {"no access", noAccess.address, noAccess.address + 4},
+        {"kernel half", 0xFFFF800000000000, 0xFFFF800000000000},
+        {"non-canonical", 0x8000000000000000, 0x8000000000000000},
+    };
+    for (const Case& c : cases) {
+        std::uint64_t value64 = 0xDEAD;
+        std::uint32_t value32 = 0xBEEF;
+        EXPECT_FALSE(GuardedLoad64(c.address64, value64)) << c.name;
+        EXPECT_FALSE(GuardedLoad32(c.address32, value32)) << c.name;
+        EXPECT_EQ(value64, 0xDEADu) << c.name;
+        EXPECT_EQ(value32, 0xBEEFu) << c.name;
+    }
+}
+
+TEST_F(GuardedRead, ThreeThreadsRecoverEveryOneOfManyFaults) {
+    constexpr int kFaultsPerThread = 2000;
+    Store<std::uint64_t>(pages_.readable, 42);
+    const auto run = [this](std::atomic<int>& recovered, std::atomic<int>& goodReads) {
+        for (int i = 0; i < kFaultsPerThread; ++i) {
+            std::uint64_t value = 0;
+            if (!GuardedLoad64(pages_.hole + static_cast<std::uintptr_t>(i % 512) * 8, value)) ++recovered;
+            if (GuardedLoad64(pages_.readable, value) && value == 42) ++goodReads;
+        }
+    };
+    std::atomic<int> recovered{0}, goodReads{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; ++t) threads.emplace_back(run, std::ref(recovered), std::ref(goodReads));
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(recovered.load(), 3 * kFaultsPerThread);
+    EXPECT_EQ(goodReads.load(), 3 * kFaultsPerThread);
+}
+
+// --- Faults that are not the guarded load itself are passed on -------------
+
+// A handler behind ours that repairs the two faults below by pointing the
+// faulting instruction's register at readable memory, and counts them. If our
+// handler took them, it never would see them.
+std::atomic<int> gRepairs{0};
+std::uint64_t gRepairSource = 0x5EED5EED5EED5EED;
+std::uint64_t gRepairedOut = 0;
+std::uintptr_t gUnwritableOut = 0;
+
+LONG CALLBACK RepairTestFaults(EXCEPTION_POINTERS* exception) {
+    if (exception->ExceptionRecord->ExceptionCode != EXCEPTION_ACCESS_VIOLATION) return EXCEPTION_CONTINUE_SEARCH;
+    CONTEXT& context = *exception->ContextRecord;
+    if (context.Rip == reinterpret_cast<DWORD64>(&bwtest_PlainLoad64)) {
+        context.Rcx = reinterpret_cast<DWORD64>(&gRepairSource);
+    } else if (exception->ExceptionRecord->ExceptionInformation[1] == gUnwritableOut) {
+        context.Rdx = reinterpret_cast<DWORD64>(&gRepairedOut);
+    } else {
+        return EXCEPTION_CONTINUE_SEARCH;
+    }
+    ++gRepairs;
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+class OtherFaults : public GuardedRead {
+protected:
+    void SetUp() override {
+        GuardedRead::SetUp();
+        gRepairs = 0;
+        repairHandler_ = AddVectoredExceptionHandler(0, RepairTestFaults);
+        ASSERT_NE(repairHandler_, nullptr);
+    }
+    void TearDown() override { RemoveVectoredExceptionHandler(repairHandler_); }
+    void* repairHandler_ = nullptr;
+};
+
+TEST_F(OtherFaults, ALoadElsewhereIsNotRecoveredByTheGuard) {
+    EXPECT_EQ(bwtest_PlainLoad64(pages_.hole), gRepairSource);
+    EXPECT_EQ(gRepairs.load(), 1);
+}
+
+TEST_F(OtherFaults, AFaultingStoreInsideTheGuardedRoutineIsNotRecovered) {
+    // Only the load instruction is guarded; the store to the caller's
+    // variable is ours to get right and must fault loudly if we don't.
+    Store<std::uint64_t>(pages_.readable, 77);
+    gUnwritableOut = pages_.hole;
+    auto& unwritable = *reinterpret_cast<std::uint64_t*>(pages_.hole);
+    EXPECT_TRUE(GuardedLoad64(pages_.readable, unwritable));
+    EXPECT_EQ(gRepairedOut, 77u);
+    EXPECT_EQ(gRepairs.load(), 1);
+}
+
+}  // namespace
