@@ -25,5 +25,5 @@ REGEDIT4
 "Auto"="1"
 REG
 "$run" regedit /S "$(echo "Z:$reg" | tr / '\\')"
-"$run" --server -w
+"$run" --server -k
 touch "$prefix/.brackwell-ready"

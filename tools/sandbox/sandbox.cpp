@@ -10,6 +10,7 @@
 #include <string>
 #include <type_traits>
 
+#include "game_list.h"
 #include "game_window.h"
 #include "log/log.h"
 #include "plugin_host.h"
@@ -24,11 +25,14 @@ struct Options {
     bool loadFromWindowThread = true;
     DWORD windowBusyMs = 0;
     DWORD runMs = 10000;
+    std::vector<sandbox::ListChange> list{{0, sandbox::ListState::Present}};
 };
 
 constexpr const char* kUsage =
     "usage: sandbox [--dll PATH] [--host-version HEX | --null-host] [--no-window]\n"
-    "               [--load-thread window|other] [--window-busy-ms N] [--run-ms N]\n";
+    "               [--load-thread window|other] [--window-busy-ms N] [--run-ms N]\n"
+    "               [--list MS:STATE,...]  STATE: absent|empty|present|cleared|null-entries\n"
+    "                                      (default 0:present; MS counts from the load call)\n";
 
 bool ParseOptions(int argc, wchar_t** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
@@ -46,7 +50,9 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
         else if (name == L"--host-version") { if (!takeNumber(16, options.hostVersion)) return false; }
         else if (name == L"--window-busy-ms") { if (!takeNumber(10, options.windowBusyMs)) return false; }
         else if (name == L"--run-ms") { if (!takeNumber(10, options.runMs)) return false; }
-        else if (name == L"--load-thread" && value != nullptr) {
+        else if (name == L"--list" && value != nullptr) {
+            if (!sandbox::ParseListScript(argv[++i], options.list)) return false;
+        } else if (name == L"--load-thread" && value != nullptr) {
             options.loadFromWindowThread = std::wstring(argv[++i]) == L"window";
         } else return false;
     }
@@ -75,6 +81,11 @@ int wmain(int argc, wchar_t** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
+    if (!sandbox::InstallWatchedGameObject()) {
+        std::cout << "sandbox: the watched list's slot lies outside this executable's image\n";
+        return 1;
+    }
+    sandbox::SetListState(sandbox::ListState::Absent);
     std::string error;
     const sandbox::LoadedPlugin plugin = sandbox::LoadPlugin(options.dll, error);
     if (!error.empty()) {
@@ -88,6 +99,7 @@ int wmain(int argc, wchar_t** argv) {
     const bw::HostInterface* hostPointer = options.nullHost ? nullptr : &host;
     auto callLoadEntry = [&] {
         const bool started = plugin.load(hostPointer);
+        sandbox::PlayListScript(options.list);
         std::cout << "sandbox: TRVXPlugin_Load returned " << (started ? "true" : "false") << std::endl;
     };
 

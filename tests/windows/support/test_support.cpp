@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <tlhelp32.h>
 
+#include <atomic>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -71,6 +73,34 @@ sandbox::LoadedPlugin LoadBrackwell() {
     sandbox::LoadedPlugin plugin = sandbox::LoadPlugin(sandbox::BesideExecutable(L"Brackwell.dll"), error);
     EXPECT_EQ(error, "");
     return plugin;
+}
+
+sandbox::GameWindow StartBrackwellInGame(sandbox::ListState list) {
+    EXPECT_TRUE(sandbox::InstallWatchedGameObject());
+    sandbox::SetListState(list);
+    const sandbox::LoadedPlugin plugin = LoadBrackwell();
+    if (plugin.load == nullptr) return {};
+    static const bw::HostInterface host{bw::kAcceptedHostVersion};
+    static std::atomic<int> result{-1};
+    const sandbox::GameWindow game =
+        sandbox::StartGameWindow([load = plugin.load] { result = load(&host) ? 1 : 0; });
+    EXPECT_NE(game.window, nullptr);
+    EXPECT_TRUE(WaitUntil([] { return result != -1; }));
+    EXPECT_EQ(result, 1);
+    return game;
+}
+
+void ExpectGameHealthy(const sandbox::GameWindow& game, const std::string& earlierLog) {
+    DWORD_PTR answer = 0;
+    EXPECT_NE(SendMessageTimeoutW(game.window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer), 0)
+        << "the game window no longer answers";
+    const std::string log = ReadBytes(LogPath());
+    EXPECT_TRUE(log.starts_with(earlierLog)) << "lines written before the fault were lost";
+    static const std::regex whole(R"(\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\] \[(BW|MM)\] [^\r\n]*\r)");
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_TRUE(std::regex_match(line, whole)) << "not a whole line: " << line;
+    EXPECT_TRUE(log.empty() || log.ends_with("\r\n"));
 }
 
 }  // namespace wintest

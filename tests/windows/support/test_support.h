@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "game_list.h"
 #include "game_window.h"
 #include "plugin_host.h"
 
@@ -34,5 +35,14 @@ int CountOwnThreads();
 // Loads Brackwell.dll from beside the test executable; fails the test if a
 // host would reject it.
 sandbox::LoadedPlugin LoadBrackwell();
+
+// The whole first start as the game would see it: the watched list in the
+// given state, the window, and the accepted host's load call from the
+// window's thread. Fails the test unless the load entry returned true.
+sandbox::GameWindow StartBrackwellInGame(sandbox::ListState list);
+
+// The game survived: its window still answers messages, the log still begins
+// with `earlierLog` (what it held before the fault) and every line is whole.
+void ExpectGameHealthy(const sandbox::GameWindow& game, const std::string& earlierLog);
 
 }  // namespace wintest

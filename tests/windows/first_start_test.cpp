@@ -1,0 +1,83 @@
+// The whole plug-in running in the game: settings file, overlay watcher, CPU
+// worker and memory monitor, as the road of a first start describes them.
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using sandbox::ListState;
+
+const std::string kDefaultFile = "[Settings]\r\nIter=10000\r\nSleep=5\r\nOverlayBatch=1\r\nTrimThresholdMB=12288\r\n";
+const std::string kDefaultNumbers = "Iter=10000, Sleep=5, Overlay=1, TrimThresholdMB=12288\r\n";
+
+class PlugInRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wintest::RemoveAll(wintest::SettingsPath().parent_path().parent_path());  // Data
+        wintest::RemoveAll(wintest::LogPath());
+    }
+    static std::string Log() { return wintest::ReadBytes(wintest::LogPath()); }
+    // The monitor's first line comes about five seconds after the start: by
+    // then a running CPU worker would have logged progress many times over.
+    static void WaitForTheMonitorsFirstLine() { ASSERT_TRUE(wintest::WaitForLogLine("] [MM] WS:", 15s)); }
+};
+
+// "[YYYY-MM-DD HH:MM:SS]" of the first line holding `text`, as seconds of the day.
+int SecondOfLine(const std::string& log, const std::string& text) {
+    const std::size_t at = log.rfind("\n[", log.find(text)) + 1;
+    return std::stoi(log.substr(at + 12, 2)) * 3600 + std::stoi(log.substr(at + 15, 2)) * 60 +
+           std::stoi(log.substr(at + 18, 2));
+}
+
+TEST_F(PlugInRun, FirstStartCreatesTheSettingsFileThenWorksWhileTheListHoldsAnEntry) {
+    wintest::StartBrackwellInGame(ListState::Present);
+    ASSERT_TRUE(wintest::WaitForLogLine("] [BW] CPU worker active: 999900.000000\r\n"));
+    EXPECT_EQ(wintest::ReadBytes(wintest::SettingsPath()), kDefaultFile);
+    std::string log = Log();
+    EXPECT_NE(log.find("] [BW] Created default INI: " + kDefaultNumbers), std::string::npos) << log;
+    EXPECT_LT(log.find("] [BW] Overlay batch enabled.\r\n"), log.find("] [BW] CPU worker active: 499950.000000\r\n"));
+    EXPECT_LT(log.find("499950.000000"), log.find("999900.000000"));
+
+    WaitForTheMonitorsFirstLine();
+    log = Log();
+    const int afterStart = SecondOfLine(log, "] [MM] WS:") - SecondOfLine(log, "] [BW] All threads started.");
+    EXPECT_GE(afterStart, 4);
+    EXPECT_LE(afterStart, 7);
+}
+
+TEST_F(PlugInRun, ASecondStartReadsTheFileBack) {
+    wintest::WriteBytes(wintest::SettingsPath(), kDefaultFile);
+    wintest::StartBrackwellInGame(ListState::Present);
+    ASSERT_TRUE(wintest::WaitForLogLine("] [BW] INI loaded: " + kDefaultNumbers));
+    EXPECT_EQ(Log().find("Created default INI"), std::string::npos);
+    EXPECT_EQ(wintest::ReadBytes(wintest::SettingsPath()), kDefaultFile);
+}
+
+TEST_F(PlugInRun, WithTheSwitchOffNoBatchEverRuns) {
+    wintest::WriteBytes(wintest::SettingsPath(), "OverlayBatch=0\r\nSleep=1\r\n");
+    wintest::StartBrackwellInGame(ListState::Present);
+    ASSERT_TRUE(wintest::WaitForLogLine("] [BW] Overlay batch disabled.\r\n"));
+    WaitForTheMonitorsFirstLine();
+    EXPECT_EQ(Log().find("CPU worker active"), std::string::npos);
+}
+
+TEST_F(PlugInRun, BatchesWaitForTheListToGainAnEntry) {
+    wintest::WriteBytes(wintest::SettingsPath(), kDefaultFile);
+    wintest::StartBrackwellInGame(ListState::Empty);
+    WaitForTheMonitorsFirstLine();
+    EXPECT_EQ(Log().find("CPU worker active"), std::string::npos);
+    sandbox::SetListState(ListState::Present);
+    EXPECT_TRUE(wintest::WaitForLogLine("] [BW] CPU worker active: 499950.000000\r\n"));
+}
+
+TEST_F(PlugInRun, ASettingsFileThatIsAFolderLeavesTheDefaults) {
+    std::filesystem::create_directories(wintest::SettingsPath());
+    wintest::StartBrackwellInGame(ListState::Present);
+    ASSERT_TRUE(wintest::WaitForLogLine("] [BW] INI loaded: " + kDefaultNumbers));
+    EXPECT_TRUE(std::filesystem::is_directory(wintest::SettingsPath()));
+    EXPECT_TRUE(wintest::WaitForLogLine("] [BW] CPU worker active: 499950.000000\r\n"));
+}
+
+}  // namespace
