@@ -44,8 +44,8 @@ void SetEntries(std::uint64_t last) {
     std::atomic_ref(gEntries[kEntryCount - 1]).store(last);
 }
 
-// Arrays from whole pages of their own, so a released one is truly unmapped
-// and a late read of it faults, as it would in the game.
+// Arrays from whole pages of their own, so a released one is truly
+// inaccessible and a late read of it faults, as it would in the game.
 std::uint64_t* NewPageArray(std::uint64_t last) {
     auto* entries = static_cast<std::uint64_t*>(
         VirtualAlloc(nullptr, kEntryCount * sizeof(std::uint64_t), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
@@ -53,8 +53,13 @@ std::uint64_t* NewPageArray(std::uint64_t last) {
     return entries;
 }
 
-void ReleasePageArray(std::uint64_t* entries) {
-    if (entries != nullptr && entries != gEntries) VirtualFree(entries, 0, MEM_RELEASE);
+// The page array the object points at, if it is one; released when replaced.
+std::uint64_t* gPageArray = nullptr;
+
+void PublishEntries(std::uint64_t* entries, bool isPageArray) {
+    gObject.Entries.store(entries);
+    if (gPageArray != nullptr && gPageArray != entries) VirtualFree(gPageArray, 0, MEM_RELEASE);
+    gPageArray = isPageArray ? entries : nullptr;
 }
 
 bool ParseState(const std::wstring& word, ListState& state) {
@@ -89,13 +94,15 @@ void SetListState(ListState state) {
         return;
     }
     SetEntries(state == ListState::Present ? reinterpret_cast<std::uint64_t>(&gObject) : 0);
-    std::uint64_t* entries = gEntries;
-    if (state == ListState::NullEntries) entries = nullptr;
     if (state == ListState::FreedEntries) {
-        entries = NewPageArray(1);
-        ReleasePageArray(entries);
+        // Decommitted, not released: reads fault, and the address can't be
+        // handed out again while the object still points there.
+        std::uint64_t* entries = NewPageArray(1);
+        if (entries != nullptr) VirtualFree(entries, kEntryCount * sizeof(std::uint64_t), MEM_DECOMMIT);
+        PublishEntries(entries, true);
+    } else {
+        PublishEntries(state == ListState::NullEntries ? nullptr : gEntries, false);
     }
-    ReleasePageArray(gObject.Entries.exchange(entries));
     gObject.EntryCount.store(state == ListState::Empty ? 0 : kEntryCount);
     slot->store(reinterpret_cast<std::uint64_t>(&gObject));
 }
@@ -137,7 +144,7 @@ void ChurnList(unsigned durationMs) {
         } else {
             std::uint64_t* fresh = NewPageArray(round);
             gObject.EntryCount.store(fresh != nullptr ? kEntryCount : 0);
-            ReleasePageArray(gObject.Entries.exchange(fresh));
+            PublishEntries(fresh, true);
             Slot()->store(reinterpret_cast<std::uint64_t>(&gObject));
         }
         Sleep(1);

@@ -9,14 +9,17 @@
 #include <sstream>
 #include <thread>
 
-#include "log/log.h"
+#include "log/log_line.h"
+#include "platform/platform.h"
 
 namespace wintest {
 
 std::filesystem::path LogPath() {
-    const auto path = bw::GetLogFilePath();
-    EXPECT_TRUE(path.has_value());
-    return path.value_or("Brackwell.log");
+    // Computed, not asked of the plug-in's code, which would create the
+    // folders or give up when a test has put a file in their way.
+    const bw::platform::PathLookup documents = bw::platform::DocumentsFolder();
+    EXPECT_EQ(documents.status, bw::platform::PathStatus::Found);
+    return bw::LogDirectoryUnder(documents.path) / bw::kLogFileName;
 }
 
 std::filesystem::path SettingsPath() {

@@ -1,0 +1,210 @@
+// Faults around the plug-in, each case in its own game process: whatever
+// happens to the log, the settings file or the game's list, the game lives,
+// its window answers, and no line already written is lost or garbled.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <thread>
+
+#include "test_support.h"
+
+namespace sandbox {
+// Found by argument lookup, so test names show the state, not its bytes.
+void PrintTo(ListState state, std::ostream* out) {
+    *out << (state == ListState::NullEntries ? "NullEntries" : "FreedEntries");
+}
+}  // namespace sandbox
+
+namespace {
+
+using namespace std::chrono_literals;
+using sandbox::ListState;
+namespace fs = std::filesystem;
+
+const std::string kDefaultNumbers = "Iter=10000, Sleep=5, Overlay=1, TrimThresholdMB=12288\r\n";
+
+class FaultInjection : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wintest::RemoveAll(wintest::SettingsPath().parent_path().parent_path());  // Data
+        wintest::RemoveAll(wintest::LogPath());
+    }
+    void TearDown() override {
+        SetFileAttributesW(wintest::LogPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+        wintest::RemoveAll(wintest::LogPath().parent_path().parent_path());  // TRVX, or a file in its place
+    }
+    static std::string Log() { return wintest::ReadBytes(wintest::LogPath()); }
+    static bool SettingsWereRead() {
+        return wintest::WaitUntil([] { return fs::exists(wintest::SettingsPath()); });
+    }
+};
+
+// A handle like another program's that lets others read but not write.
+HANDLE HoldWithoutSharing(const fs::path& file, DWORD share) {
+    return CreateFileW(file.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+double LastProgress(const std::string& log) {
+    const std::string marker = "CPU worker active: ";
+    const std::size_t at = log.rfind(marker);
+    return at == std::string::npos ? 0.0 : std::stod(log.substr(at + marker.size()));
+}
+
+TEST_F(FaultInjection, LinesWhileTheLogIsHeldAreDroppedAndLoggingResumes) {
+    const auto game = wintest::StartBrackwellInGame(ListState::Present);
+    ASSERT_TRUE(wintest::WaitForLogLine("CPU worker active: 999900.000000"));
+    const std::string before = Log();
+    HANDLE held = HoldWithoutSharing(wintest::LogPath(), FILE_SHARE_READ);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    // Long enough for several progress lines (about two a second) to be due.
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(Log(), before);
+    CloseHandle(held);
+
+    ASSERT_TRUE(wintest::WaitUntil([&] { return Log().size() > before.size(); }));
+    ASSERT_TRUE(wintest::WaitUntil([&] { return Log().ends_with("\r\n") && LastProgress(Log()) > LastProgress(before); }));
+    // The first line after the release skips what was dropped meanwhile.
+    EXPECT_GT(LastProgress(Log()) - LastProgress(before), 2 * 499950.0);
+    wintest::ExpectGameHealthy(game, before);
+}
+
+TEST_F(FaultInjection, ALogFolderDeletedWhileRunningComesBack) {
+    const auto game = wintest::StartBrackwellInGame(ListState::Present);
+    ASSERT_TRUE(wintest::WaitForLogLine("CPU worker active: 499950.000000"));
+    const fs::path logs = wintest::LogPath().parent_path();
+    // The plug-in may hold the file for an instant; try until the folder goes.
+    ASSERT_TRUE(wintest::WaitUntil([&] {
+        std::error_code error;
+        fs::remove_all(logs, error);
+        return !fs::exists(logs);
+    }));
+    ASSERT_TRUE(wintest::WaitForLogLine("CPU worker active:"));
+    wintest::ExpectGameHealthy(game, "");
+}
+
+TEST_F(FaultInjection, AFileWhereALogFolderShouldBeLosesLinesNotTheGame) {
+    const fs::path trvx = wintest::LogPath().parent_path().parent_path();
+    wintest::RemoveAll(trvx);
+    wintest::WriteBytes(trvx, "not a folder");
+    const auto game = wintest::StartBrackwellInGame(ListState::Present);
+    ASSERT_TRUE(SettingsWereRead());
+    EXPECT_TRUE(fs::is_regular_file(trvx));
+    DWORD_PTR answer = 0;
+    EXPECT_NE(SendMessageTimeoutW(game.window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer), 0);
+}
+
+// Whether the old file can be replaced or appended to depends on who runs the
+// game; either way its lines stay whole and the start goes on.
+TEST_F(FaultInjection, AReadOnlyLogKeepsItsLinesAndTheGameRuns) {
+    const std::string old = "[2020-01-01 00:00:00] [BW] an earlier run\r\n";
+    wintest::WriteBytes(wintest::LogPath(), old);
+    ASSERT_TRUE(SetFileAttributesW(wintest::LogPath().c_str(), FILE_ATTRIBUTE_READONLY));
+    const auto game = wintest::StartBrackwellInGame(ListState::Present);
+    ASSERT_TRUE(SettingsWereRead());
+    wintest::ExpectGameHealthy(game, old);
+}
+
+TEST_F(FaultInjection, AFileBlockingDataPluginsLeavesTheBuiltInSettings) {
+    wintest::WriteBytes(wintest::SettingsPath().parent_path(), "not a folder");
+    const auto game = wintest::StartBrackwellInGame(ListState::Present);
+    ASSERT_TRUE(wintest::WaitForLogLine("] [BW] Settings file could not be used; built-in defaults in force: " +
+                                        kDefaultNumbers));
+    EXPECT_TRUE(wintest::WaitForLogLine("CPU worker active: 499950.000000"));
+    wintest::ExpectGameHealthy(game, "");
+}
+
+TEST_F(FaultInjection, ASettingsFileHeldWithoutReadSharingLeavesTheBuiltInSettings) {
+    wintest::WriteBytes(wintest::SettingsPath(), "Iter=2\r\n");
+    HANDLE held = HoldWithoutSharing(wintest::SettingsPath(), 0);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const auto game = wintest::StartBrackwellInGame(ListState::Present);
+    EXPECT_TRUE(wintest::WaitForLogLine("] [BW] INI loaded: " + kDefaultNumbers));
+    CloseHandle(held);
+    wintest::ExpectGameHealthy(game, "");
+}
+
+struct BadSettings {
+    const char* name;
+    std::string bytes;
+    std::string expectedLine;
+};
+
+// Names the case instead of dumping its bytes into the test's name.
+void PrintTo(const BadSettings& settings, std::ostream* out) { *out << settings.name; }
+
+std::string RandomBytes(std::size_t count) {
+    std::mt19937 generator(20261207);
+    std::string bytes(count, '\0');
+    for (char& byte : bytes) byte = static_cast<char>(generator());
+    return bytes;
+}
+
+class BadSettingsFile : public FaultInjection, public ::testing::WithParamInterface<BadSettings> {};
+
+TEST_P(BadSettingsFile, NeverEndsTheGame) {
+    wintest::WriteBytes(wintest::SettingsPath(), GetParam().bytes);
+    const auto game = wintest::StartBrackwellInGame(ListState::Present);
+    EXPECT_TRUE(wintest::WaitForLogLine(GetParam().expectedLine)) << Log();
+    EXPECT_TRUE(wintest::WaitForLogLine("] [BW] Overlay batch "));
+    wintest::ExpectGameHealthy(game, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Contents, BadSettingsFile,
+    ::testing::Values(
+        BadSettings{"RandomBytes", RandomBytes(64 * 1024), "] [BW] INI loaded: " + kDefaultNumbers},
+        BadSettings{"TenMebibyteLine", "Sleep=" + std::string(10 << 20, ' ') + "7",
+                    "] [BW] INI loaded: Iter=10000, Sleep=7, Overlay=1, TrimThresholdMB=12288\r\n"},
+        BadSettings{"NulBytes", std::string("Iter=\0\r\nSleep=3\0x\r\n", 19),
+                    "] [BW] INI line 1: Iter= has no number; kept 10000.\r\n"},
+        BadSettings{"ByteOrderMark", "\xEF\xBB\xBFIter=7\r\nSleep=9\r\n",
+                    "] [BW] INI loaded: Iter=10000, Sleep=9, Overlay=1, TrimThresholdMB=12288\r\n"},
+        BadSettings{"MixedLineEnds", "Iter=7\rSleep=9\nOverlayBatch=1\r\nTrimThresholdMB=100\n",
+                    "] [BW] INI loaded: Iter=7, Sleep=5, Overlay=1, TrimThresholdMB=100\r\n"},
+        BadSettings{"OutOfRange", "Iter=2147483648\r\nSleep=-2147483649\r\n",
+                    "] [BW] INI line 2: Sleep= is out of range; kept 5.\r\n"},
+        BadSettings{"NoDigits", "TrimThresholdMB=lots\r\n",
+                    "] [BW] INI line 1: TrimThresholdMB= has no number; kept 12288.\r\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A list the game has left half-made or already released: the watcher calls
+// it idle and the batches wait.
+class BrokenList : public FaultInjection, public ::testing::WithParamInterface<ListState> {};
+
+TEST_P(BrokenList, CountsAsIdle) {
+    const auto game = wintest::StartBrackwellInGame(GetParam());
+    ASSERT_TRUE(wintest::WaitForLogLine("] [MM] WS:"));
+    EXPECT_EQ(Log().find("CPU worker active"), std::string::npos);
+    sandbox::SetListState(ListState::Present);
+    EXPECT_TRUE(wintest::WaitForLogLine("CPU worker active: 499950.000000"));
+    wintest::ExpectGameHealthy(game, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Lists, BrokenList, ::testing::Values(ListState::NullEntries, ListState::FreedEntries),
+                         [](const auto& info) {
+                             return info.param == ListState::NullEntries ? "NullEntries" : "FreedEntries";
+                         });
+
+TEST_F(FaultInjection, AGameThreadChurningTheListForThirtySecondsNeverFaultsTheWatcher) {
+    const auto game = wintest::StartBrackwellInGame(ListState::Present);
+    ASSERT_TRUE(wintest::WaitForLogLine("CPU worker active: 499950.000000"));
+    sandbox::ChurnList(30000);
+    const std::string after = Log();
+    EXPECT_TRUE(wintest::WaitUntil([&] { return LastProgress(Log()) > LastProgress(after); }));
+    wintest::ExpectGameHealthy(game, after);
+}
+
+TEST_F(FaultInjection, ASecondLoadCallRunsTheStartAgain) {
+    const sandbox::LoadedPlugin plugin = wintest::LoadBrackwell();
+    ASSERT_NE(plugin.load, nullptr);
+    const auto game = wintest::StartBrackwellInGame(ListState::Present);
+    ASSERT_TRUE(wintest::WaitForLogLine("] [BW] All threads started."));
+    const int threads = wintest::CountOwnThreads();
+    const bw::HostInterface host{bw::kAcceptedHostVersion};
+    EXPECT_TRUE(plugin.load(&host));
+    EXPECT_EQ(wintest::CountOwnThreads(), threads + 3);
+    ASSERT_TRUE(wintest::WaitForLogLine("CPU worker active: 499950.000000"));
+    wintest::ExpectGameHealthy(game, "");
+}
+
+}  // namespace
