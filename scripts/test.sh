@@ -1,14 +1,22 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test: the native unit
 # tests under AddressSanitizer + UBSan and under ThreadSanitizer, and the
-# real DLL's tests under Wine.
+# real DLL's tests under Wine, ending with a summary of the robustness cases.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
-for preset in native native-tsan windows; do
-  echo "== $preset =="
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
-  ctest --preset "$preset"
-done
+build_and_test() {
+  echo "== $1 =="
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1"
+  ctest --preset "$1"
+}
+
+build_and_test native
+build_and_test native-tsan
+
+status=0
+build_and_test windows || status=$?
+scripts/reliability-summary.sh build/windows
+exit "$status"

@@ -3,6 +3,7 @@
 // exactly once and whole.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -37,7 +38,13 @@ TEST(LogStress, ThreeWritersTenThousandLinesEachEveryLineWholeExactlyOnce) {
         }
         ++seen[std::stoi(match[1])][std::stoi(match[2])];
     }
+    int lost = 0;
+    for (const auto& writer : seen)
+        for (int copies : writer) lost += copies == 0;
+    std::printf("reliability: stress lines=%d expected=%d lost=%d garbled=%d\n", total, kWriters * kLinesEach, lost,
+                garbled);
     EXPECT_EQ(garbled, 0);
+    EXPECT_EQ(lost, 0);
     EXPECT_EQ(total, kWriters * kLinesEach);
     for (int w = 0; w < kWriters; ++w)
         for (int i = 0; i < kLinesEach; ++i) ASSERT_EQ(seen[w][i], 1) << "writer " << w << " line " << i;

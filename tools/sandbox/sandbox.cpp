@@ -14,6 +14,7 @@
 #include "game_window.h"
 #include "log/log.h"
 #include "plugin_host.h"
+#include "process_figures.h"
 
 namespace {
 
@@ -26,13 +27,17 @@ struct Options {
     DWORD windowBusyMs = 0;
     DWORD runMs = 10000;
     std::vector<sandbox::ListChange> list{{0, sandbox::ListState::Present}};
+    DWORD toggleListMs = 0;
+    bool reportResources = false;
 };
 
 constexpr const char* kUsage =
     "usage: sandbox [--dll PATH] [--host-version HEX | --null-host] [--no-window]\n"
     "               [--load-thread window|other] [--window-busy-ms N] [--run-ms N]\n"
     "               [--list MS:STATE,...]  STATE: absent|empty|present|cleared|null-entries\n"
-    "                                      (default 0:present; MS counts from the load call)\n";
+    "                                      (default 0:present; MS counts from the load call)\n"
+    "               [--toggle-list MS]    the list gains and loses its entry every MS ms\n"
+    "               [--report-resources]  threads, handles and private bytes early and at the end\n";
 
 bool ParseOptions(int argc, wchar_t** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
@@ -50,6 +55,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
         else if (name == L"--host-version") { if (!takeNumber(16, options.hostVersion)) return false; }
         else if (name == L"--window-busy-ms") { if (!takeNumber(10, options.windowBusyMs)) return false; }
         else if (name == L"--run-ms") { if (!takeNumber(10, options.runMs)) return false; }
+        else if (name == L"--toggle-list") { if (!takeNumber(10, options.toggleListMs)) return false; }
+        else if (name == L"--report-resources") options.reportResources = true;
         else if (name == L"--list" && value != nullptr) {
             if (!sandbox::ParseListScript(argv[++i], options.list)) return false;
         } else if (name == L"--load-thread" && value != nullptr) {
@@ -57,6 +64,36 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
         } else return false;
     }
     return true;
+}
+
+// Goes on past the end of the run, so the thread that plays it is alive for
+// both resource reports.
+std::vector<sandbox::ListChange> TogglingList(DWORD periodMs, DWORD runMs) {
+    std::vector<sandbox::ListChange> changes;
+    for (DWORD at = 0, turn = 0; at < runMs + 10000; at += periodMs, ++turn)
+        changes.push_back({at, turn % 2 == 0 ? sandbox::ListState::Present : sandbox::ListState::Empty});
+    return changes;
+}
+
+void PrintResources(const char* when) {
+    const sandbox::ProcessFigures figures = sandbox::MeasureThisProcess();
+    std::printf("sandbox: resources %s: threads=%d handles=%lu private_kib=%llu\n", when, figures.threads,
+                figures.handles, static_cast<unsigned long long>(figures.privateBytes >> 10));
+    std::fflush(stdout);
+}
+
+// Waits out the run; with a report, the first figures come once the plug-in
+// has settled (settings read, the monitor's first pass done).
+void RunFor(DWORD runMs, bool reportResources) {
+    if (!reportResources) {
+        Sleep(runMs);
+        return;
+    }
+    const DWORD settle = runMs / 4 < 6000 ? runMs / 4 : 6000;
+    Sleep(settle);
+    PrintResources("early");
+    Sleep(runMs - settle);
+    PrintResources("at the end");
 }
 
 void PrintLog() {
@@ -81,6 +118,7 @@ int wmain(int argc, wchar_t** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
+    if (options.toggleListMs != 0) options.list = TogglingList(options.toggleListMs, options.runMs);
     if (!sandbox::InstallWatchedGameObject()) {
         std::cout << "sandbox: the watched list's slot lies outside this executable's image\n";
         return 1;
@@ -113,7 +151,7 @@ int wmain(int argc, wchar_t** argv) {
         if (options.windowBusyMs) PostMessageW(game.window, sandbox::kBusyMessage, options.windowBusyMs, 0);
         callLoadEntry();
     }
-    Sleep(options.runMs);
+    RunFor(options.runMs, options.reportResources);
     PrintLog();
     std::fflush(stdout);
     // The plug-in's threads never end; leave without waiting for them.

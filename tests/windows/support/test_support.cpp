@@ -1,7 +1,6 @@
 #include "test_support.h"
 
 #include <gtest/gtest.h>
-#include <tlhelp32.h>
 
 #include <atomic>
 #include <fstream>
@@ -10,6 +9,7 @@
 #include <thread>
 
 #include "log/log_line.h"
+#include "process_figures.h"
 #include "platform/platform.h"
 
 namespace wintest {
@@ -59,17 +59,7 @@ bool WaitForLogLine(const std::string& text, std::chrono::milliseconds timeout) 
     return WaitUntil([&] { return ReadBytes(log).find(text) != std::string::npos; }, timeout);
 }
 
-int CountOwnThreads() {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return -1;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    int count = 0;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
-    CloseHandle(snapshot);
-    return count;
-}
+int CountOwnThreads() { return sandbox::MeasureThisProcess().threads; }
 
 sandbox::LoadedPlugin LoadBrackwell() {
     std::string error;
