@@ -4,8 +4,7 @@
 
 namespace bw {
 
-std::string_view FormatLogMessage(LogMessageBuffer& buffer, const char* format,
-                                  std::va_list args) noexcept {
+std::string_view FormatLogMessage(LogMessageBuffer& buffer, const char* format, std::va_list args) noexcept {
     buffer[0] = '\0';
     std::vsnprintf(buffer, sizeof buffer, format, args);
     // Some C runtimes leave a cut buffer unterminated; never trust them.

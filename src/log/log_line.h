@@ -20,8 +20,7 @@ using LogMessageBuffer = char[kLogMessageMaxBytes + 1];
 
 // printf-style formatting into the message buffer, cut after 511 bytes and
 // always terminated. Returns the text written.
-std::string_view FormatLogMessage(LogMessageBuffer& buffer, const char* format,
-                                  std::va_list args) noexcept;
+std::string_view FormatLogMessage(LogMessageBuffer& buffer, const char* format, std::va_list args) noexcept;
 
 // "%Y-%m-%d %H:%M:%S" of the given local time.
 std::string FormatLogTimeStamp(const std::tm& localTime);

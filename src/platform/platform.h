@@ -48,8 +48,8 @@ WindowHandle FindTopLevelWindow(const wchar_t* title) noexcept;
 std::uint32_t GetWindowStyle(WindowHandle window, StyleKind kind) noexcept;
 void SetWindowStyle(WindowHandle window, StyleKind kind, std::uint32_t style) noexcept;
 std::optional<WindowRect> GetWindowRect(WindowHandle window) noexcept;
-void SetWindowPos(WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width,
-                  std::int32_t height, std::uint32_t flags) noexcept;
+void SetWindowPos(WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                  std::uint32_t flags) noexcept;
 void ShowMessageBox(const char* text, const char* caption, std::uint32_t type) noexcept;
 
 // --- Threads and time ------------------------------------------------------

@@ -26,17 +26,14 @@ void MakeGameWindowBorderless() noexcept {
     if (window == nullptr) return;
 
     platform::SetWindowStyle(window, StyleKind::Style,
-                             platform::GetWindowStyle(window, StyleKind::Style) &
-                                 kBorderlessStyleMask);
+                             platform::GetWindowStyle(window, StyleKind::Style) & kBorderlessStyleMask);
     platform::SetWindowStyle(window, StyleKind::ExStyle,
-                             platform::GetWindowStyle(window, StyleKind::ExStyle) &
-                                 kBorderlessExStyleMask);
+                             platform::GetWindowStyle(window, StyleKind::ExStyle) & kBorderlessExStyleMask);
     // Read before the frame change takes effect, so this is still the outer
     // rectangle the framed window had; the window keeps that size.
     const auto rect = platform::GetWindowRect(window);
     if (!rect) return;  // the window went away since we found it
-    platform::SetWindowPos(window, 0, 0, rect->right - rect->left, rect->bottom - rect->top,
-                           kBorderlessMoveFlags);
+    platform::SetWindowPos(window, 0, 0, rect->right - rect->left, rect->bottom - rect->top, kBorderlessMoveFlags);
     LogMessage("[BW] Borderless applied.");
 }
 

@@ -2,7 +2,7 @@
 
 namespace bw {
 
-constinit SettingsRecord Settings{kBuiltInSettings.Iter, kBuiltInSettings.Sleep,
-                                  kBuiltInSettings.OverlayBatch, kBuiltInSettings.TrimThresholdMB};
+constinit SettingsRecord Settings{kBuiltInSettings.Iter, kBuiltInSettings.Sleep, kBuiltInSettings.OverlayBatch,
+                                  kBuiltInSettings.TrimThresholdMB};
 
 }  // namespace bw

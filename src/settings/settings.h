@@ -20,9 +20,9 @@ struct SettingsValues {
 inline constexpr SettingsValues kBuiltInSettings{10000, 5, true, 12288};
 
 struct SettingsRecord {
-    std::int32_t Iter;             // terms in one CPU worker batch
-    std::int32_t Sleep;            // pause after each CPU worker cycle, ms
-    bool OverlayBatch;             // the CPU worker's switch
+    std::int32_t Iter;   // terms in one CPU worker batch
+    std::int32_t Sleep;  // pause after each CPU worker cycle, ms
+    bool OverlayBatch;   // the CPU worker's switch
     // Read by the memory monitor on its own thread while the CPU worker's
     // thread may be loading it, so it is stored and read as one atomic value.
     std::atomic<std::int32_t> TrimThresholdMB;

@@ -33,9 +33,7 @@ std::string Hex(std::uint32_t value) {
     return text;
 }
 
-const char* KindName(platform::StyleKind kind) {
-    return kind == platform::StyleKind::Style ? "Style" : "ExStyle";
-}
+const char* KindName(platform::StyleKind kind) { return kind == platform::StyleKind::Style ? "Style" : "ExStyle"; }
 
 }  // namespace
 }  // namespace bw::fake
@@ -73,8 +71,8 @@ std::optional<WindowRect> GetWindowRect(WindowHandle) noexcept {
 
 void SetWindowPos(WindowHandle, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
                   std::uint32_t flags) noexcept {
-    fake::Record("SetWindowPos(" + std::to_string(x) + "," + std::to_string(y) + "," + std::to_string(width) +
-                 "," + std::to_string(height) + "," + fake::Hex(flags) + ")");
+    fake::Record("SetWindowPos(" + std::to_string(x) + "," + std::to_string(y) + "," + std::to_string(width) + "," +
+                 std::to_string(height) + "," + fake::Hex(flags) + ")");
 }
 
 void ShowMessageBox(const char* text, const char* caption, std::uint32_t type) noexcept {

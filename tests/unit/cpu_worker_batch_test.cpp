@@ -66,8 +66,10 @@ TEST(CpuWorkerProgressLines, EveryHundredBatchesShowTheAccumulator) {
         const char* first;
         const char* second;
     };
-    for (const Case c : {Case{10000, "499950.000000", "999900.000000"}, {2, "0.010000", "0.020000"},
-                         {1, "0.000000", "0.000000"}, {0, "0.000000", "0.000000"},
+    for (const Case c : {Case{10000, "499950.000000", "999900.000000"},
+                         {2, "0.010000", "0.020000"},
+                         {1, "0.000000", "0.000000"},
+                         {0, "0.000000", "0.000000"},
                          {-40, "0.000000", "0.000000"}}) {
         const std::vector<Line> lines = RunBatches(c.terms, 250);
         ASSERT_EQ(lines.size(), 2u) << c.terms;

@@ -31,8 +31,8 @@ TEST(HostCheck, AcceptsExactly0218) {
 TEST(BorderlessMasks, ClearExactlyTheFrameBits) {
     // WS_OVERLAPPEDWINDOW: caption (border + dialog frame), system menu,
     // thick frame, minimize and maximize boxes.
-    EXPECT_EQ(~bw::kBorderlessStyleMask, 0x00800000u | 0x00400000u | 0x00080000u | 0x00040000u | 0x00020000u |
-                                             0x00010000u);
+    EXPECT_EQ(~bw::kBorderlessStyleMask,
+              0x00800000u | 0x00400000u | 0x00080000u | 0x00040000u | 0x00020000u | 0x00010000u);
     // Dialog-modal frame, window edge, client edge, static edge.
     EXPECT_EQ(~bw::kBorderlessExStyleMask, 0x00000001u | 0x00000100u | 0x00000200u | 0x00020000u);
 }
@@ -47,9 +47,9 @@ protected:
         ASSERT_TRUE(log);
         logFile_ = *log;
         bw::testing::WriteBytes(logFile_, "[2020-01-01 00:00:00] previous run\r\n");
-        fake.window = &fake;  // any non-null handle
-        fake.style = 0x16CF0000;    // overlapped window, visible, clip siblings
-        fake.exStyle = 0x00040301;  // app window, edges, modal frame
+        fake.window = &fake;                                          // any non-null handle
+        fake.style = 0x16CF0000;                                      // overlapped window, visible, clip siblings
+        fake.exStyle = 0x00040301;                                    // app window, edges, modal frame
         fake.rect = bw::platform::WindowRect{-1800, 40, -1000, 640};  // on a monitor left of the primary
     }
     std::string Log() const { return bw::testing::ReadBytes(logFile_); }
@@ -64,7 +64,8 @@ TEST_F(LoadSequence, RefusalShowsTheBoxAndDoesNothingElse) {
     for (const bw::HostInterface* host : {&wrong, static_cast<const bw::HostInterface*>(nullptr)}) {
         bw::fake::State().calls.clear();
         EXPECT_FALSE(TRVXPlugin_Load(host));
-        EXPECT_EQ(calls(), Calls{"ShowMessageBox(Velmoria Brackwell requires TRVX 0.2.18.\n.|Incompatible TRVX|0x00000010)"});
+        EXPECT_EQ(calls(),
+                  Calls{"ShowMessageBox(Velmoria Brackwell requires TRVX 0.2.18.\n.|Incompatible TRVX|0x00000010)"});
         EXPECT_EQ(Log(), "[2020-01-01 00:00:00] previous run\r\n");
     }
 }
@@ -72,10 +73,11 @@ TEST_F(LoadSequence, RefusalShowsTheBoxAndDoesNothingElse) {
 TEST_F(LoadSequence, AcceptedHostRestylesMovesAndStartsTheThreadsInOrder) {
     const bw::HostInterface host{bw::kAcceptedHostVersion};
     EXPECT_TRUE(TRVXPlugin_Load(&host));
-    EXPECT_EQ(calls(), (Calls{"FindTopLevelWindow(Velmoria)", "GetWindowStyle(Style)", "SetWindowStyle(Style,0x16000000)",
-                              "GetWindowStyle(ExStyle)", "SetWindowStyle(ExStyle,0x00040000)", "GetWindowRect",
-                              "SetWindowPos(0,0,800,600,0x00000064)", "StartDetachedThread#0",
-                              "StartDetachedThread#1", "StartDetachedThread#2"}));
+    EXPECT_EQ(calls(),
+              (Calls{"FindTopLevelWindow(Velmoria)", "GetWindowStyle(Style)", "SetWindowStyle(Style,0x16000000)",
+                     "GetWindowStyle(ExStyle)", "SetWindowStyle(ExStyle,0x00040000)", "GetWindowRect",
+                     "SetWindowPos(0,0,800,600,0x00000064)", "StartDetachedThread#0", "StartDetachedThread#1",
+                     "StartDetachedThread#2"}));
     const std::vector<bw::platform::ThreadProcedure> order{bw::MemoryMonitorThread, bw::CpuWorkerThread,
                                                            bw::OverlayWatcherThread};
     EXPECT_EQ(bw::fake::State().startedThreads, order);

@@ -32,8 +32,14 @@ TEST(MemoryMonitorPlan, LogsTheFirstPassAndChangesOfMoreThan100MiB) {
         std::uint64_t last, ws;
         bool logs;
     };
-    for (const Case c : {Case{2000, 2000, false}, {2000, 2100, false}, {2000, 2101, true}, {2000, 1900, false},
-                         {2000, 1899, true}, {2000, 0, true}, {0, 1, true}, {0, 5000, true}}) {
+    for (const Case c : {Case{2000, 2000, false},
+                         {2000, 2100, false},
+                         {2000, 2101, true},
+                         {2000, 1900, false},
+                         {2000, 1899, true},
+                         {2000, 0, true},
+                         {0, 1, true},
+                         {0, 5000, true}}) {
         MemoryMonitorState state{c.last, 0};
         const MemoryMonitorPlan plan = PlanMemoryMonitorPass(state, Counters(c.ws, 7), 0, -1);
         EXPECT_EQ(plan.logUsage, c.logs) << c.last << " -> " << c.ws;
@@ -159,8 +165,8 @@ TEST_F(MemoryMonitorPass, TrimLineSaysWhetherTheSystemTookIt) {
         std::uint32_t error;
         const char* line;
     };
-    for (const Case c : {Case{true, 0, "[MM] Trimmed WS>12288"},
-                         Case{false, 5, "[MM] Trim of WS>12288 refused (error 5)."}}) {
+    for (const Case c :
+         {Case{true, 0, "[MM] Trimmed WS>12288"}, Case{false, 5, "[MM] Trim of WS>12288 refused (error 5)."}}) {
         std::filesystem::remove(LogFile());
         bw::fake::State().counters = Counters(20000, 300);
         bw::fake::State().trimSucceeds = c.trimSucceeds;

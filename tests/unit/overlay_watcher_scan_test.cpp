@@ -172,8 +172,11 @@ TEST(OverlayWatcherScan, AnyFaultingReadMakesThePassIdle) {
     game.entries = {5, 0, 0, 0, 0};
     game.SetList(5);
     const std::vector<std::pair<std::string, std::uintptr_t>> faults = {
-        {"slot", AddressOf(&game.slot)}, {"entries field", game.EntriesField()},
-        {"count field", game.CountField()}, {"first entry", game.Entry(0)}, {"an entry after a found one", game.Entry(3)},
+        {"slot", AddressOf(&game.slot)},
+        {"entries field", game.EntriesField()},
+        {"count field", game.CountField()},
+        {"first entry", game.Entry(0)},
+        {"an entry after a found one", game.Entry(3)},
     };
     for (const auto& [name, address] : faults) {
         RecordingReader reader = game.Reader();

@@ -33,9 +33,7 @@ std::string Contents(const fs::path& file) {
     return {std::istreambuf_iterator<char>(stream), {}};
 }
 
-void WriteFile(const fs::path& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary) << bytes;
-}
+void WriteFile(const fs::path& file, const std::string& bytes) { std::ofstream(file, std::ios::binary) << bytes; }
 
 class LoadSettingsTest : public ::testing::Test {
 protected:
@@ -157,7 +155,9 @@ TEST_F(LoadSettingsTest, UnusableLocationKeepsTheBuiltInValuesAndTouchesNoFile) 
              WriteFile(game / "Data", "");
          }},
         {"an executable path that doesn't convert",
-         [](const fs::path&, const fs::path&) { bw::fake::State().executable = {PathStatus::Unconvertible, {}}; }},
+         [](const fs::path&, const fs::path&) {
+             bw::fake::State().executable = {PathStatus::Unconvertible, {}};
+         }},
         {"a link to itself at the file's path, which can't be tested",
          [](const fs::path&, const fs::path& file) {
              fs::create_directories(file.parent_path());
@@ -173,9 +173,9 @@ TEST_F(LoadSettingsTest, UnusableLocationKeepsTheBuiltInValuesAndTouchesNoFile) 
         bw::LoadSettings();
         EXPECT_EQ(SettingsNow(), kDefaultNumbers);
         EXPECT_FALSE(fs::is_regular_file(fs::symlink_status(settingsFile_)));
-        EXPECT_EQ(LoggedMessages(), std::vector<std::string>{
-                                        "[BW] Settings file could not be used; built-in defaults in force: " +
-                                        kDefaultNumbers});
+        EXPECT_EQ(LoggedMessages(),
+                  std::vector<std::string>{"[BW] Settings file could not be used; built-in defaults in force: " +
+                                           kDefaultNumbers});
     }
 }
 

@@ -62,7 +62,8 @@ TEST_F(FaultInjection, LinesWhileTheLogIsHeldAreDroppedAndLoggingResumes) {
     CloseHandle(held);
 
     ASSERT_TRUE(wintest::WaitUntil([&] { return Log().size() > before.size(); }));
-    ASSERT_TRUE(wintest::WaitUntil([&] { return Log().ends_with("\r\n") && LastProgress(Log()) > LastProgress(before); }));
+    ASSERT_TRUE(
+        wintest::WaitUntil([&] { return Log().ends_with("\r\n") && LastProgress(Log()) > LastProgress(before); }));
     // The first line after the release skips what was dropped meanwhile.
     EXPECT_GT(LastProgress(Log()) - LastProgress(before), 2 * 499950.0);
     wintest::ExpectGameHealthy(game, before);
@@ -151,20 +152,19 @@ TEST_P(BadSettingsFile, NeverEndsTheGame) {
 
 INSTANTIATE_TEST_SUITE_P(
     Contents, BadSettingsFile,
-    ::testing::Values(
-        BadSettings{"RandomBytes", RandomBytes(64 * 1024), "] [BW] INI loaded: " + kDefaultNumbers},
-        BadSettings{"TenMebibyteLine", "Sleep=" + std::string(10 << 20, ' ') + "7",
-                    "] [BW] INI loaded: Iter=10000, Sleep=7, Overlay=1, TrimThresholdMB=12288\r\n"},
-        BadSettings{"NulBytes", std::string("Iter=\0\r\nSleep=3\0x\r\n", 19),
-                    "] [BW] INI line 1: Iter= has no number; kept 10000.\r\n"},
-        BadSettings{"ByteOrderMark", "\xEF\xBB\xBFIter=7\r\nSleep=9\r\n",
-                    "] [BW] INI loaded: Iter=10000, Sleep=9, Overlay=1, TrimThresholdMB=12288\r\n"},
-        BadSettings{"MixedLineEnds", "Iter=7\rSleep=9\nOverlayBatch=1\r\nTrimThresholdMB=100\n",
-                    "] [BW] INI loaded: Iter=7, Sleep=5, Overlay=1, TrimThresholdMB=100\r\n"},
-        BadSettings{"OutOfRange", "Iter=2147483648\r\nSleep=-2147483649\r\n",
-                    "] [BW] INI line 2: Sleep= is out of range; kept 5.\r\n"},
-        BadSettings{"NoDigits", "TrimThresholdMB=lots\r\n",
-                    "] [BW] INI line 1: TrimThresholdMB= has no number; kept 12288.\r\n"}),
+    ::testing::Values(BadSettings{"RandomBytes", RandomBytes(64 * 1024), "] [BW] INI loaded: " + kDefaultNumbers},
+                      BadSettings{"TenMebibyteLine", "Sleep=" + std::string(10 << 20, ' ') + "7",
+                                  "] [BW] INI loaded: Iter=10000, Sleep=7, Overlay=1, TrimThresholdMB=12288\r\n"},
+                      BadSettings{"NulBytes", std::string("Iter=\0\r\nSleep=3\0x\r\n", 19),
+                                  "] [BW] INI line 1: Iter= has no number; kept 10000.\r\n"},
+                      BadSettings{"ByteOrderMark", "\xEF\xBB\xBFIter=7\r\nSleep=9\r\n",
+                                  "] [BW] INI loaded: Iter=10000, Sleep=9, Overlay=1, TrimThresholdMB=12288\r\n"},
+                      BadSettings{"MixedLineEnds", "Iter=7\rSleep=9\nOverlayBatch=1\r\nTrimThresholdMB=100\n",
+                                  "] [BW] INI loaded: Iter=7, Sleep=5, Overlay=1, TrimThresholdMB=100\r\n"},
+                      BadSettings{"OutOfRange", "Iter=2147483648\r\nSleep=-2147483649\r\n",
+                                  "] [BW] INI line 2: Sleep= is out of range; kept 5.\r\n"},
+                      BadSettings{"NoDigits", "TrimThresholdMB=lots\r\n",
+                                  "] [BW] INI line 1: TrimThresholdMB= has no number; kept 12288.\r\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A list the game has left half-made or already released: the watcher calls

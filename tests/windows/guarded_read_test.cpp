@@ -64,8 +64,8 @@ std::uintptr_t ReleasedPage() {
 }
 
 struct NoAccessPage {
-    std::uintptr_t address = reinterpret_cast<std::uintptr_t>(
-        VirtualAlloc(nullptr, PageSize(), MEM_RESERVE | MEM_COMMIT, PAGE_NOACCESS));
+    std::uintptr_t address =
+        reinterpret_cast<std::uintptr_t>(VirtualAlloc(nullptr, PageSize(), MEM_RESERVE | MEM_COMMIT, PAGE_NOACCESS));
     ~NoAccessPage() { VirtualFree(reinterpret_cast<void*>(address), 0, MEM_RELEASE); }
 };
 
@@ -81,8 +81,7 @@ protected:
 TEST_F(GuardedRead, InstallingAgainFromOtherThreadsReportsInstalled) {
     std::atomic<int> installed{0};
     std::vector<std::thread> threads;
-    for (int i = 0; i < 4; ++i)
-        threads.emplace_back([&] { installed += bw::platform::InstallReadGuard() ? 1 : 0; });
+    for (int i = 0; i < 4; ++i) threads.emplace_back([&] { installed += bw::platform::InstallReadGuard() ? 1 : 0; });
     for (std::thread& thread : threads) thread.join();
     EXPECT_EQ(installed.load(), 4);
 }

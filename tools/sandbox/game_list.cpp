@@ -66,9 +66,12 @@ bool ParseState(const std::wstring& word, ListState& state) {
     static constexpr struct {
         const wchar_t* name;
         ListState state;
-    } kNames[] = {{L"absent", ListState::Absent},   {L"empty", ListState::Empty},
-                  {L"present", ListState::Present}, {L"cleared", ListState::Cleared},
-                  {L"null-entries", ListState::NullEntries}, {L"freed-entries", ListState::FreedEntries}};
+    } kNames[] = {{L"absent", ListState::Absent},
+                  {L"empty", ListState::Empty},
+                  {L"present", ListState::Present},
+                  {L"cleared", ListState::Cleared},
+                  {L"null-entries", ListState::NullEntries},
+                  {L"freed-entries", ListState::FreedEntries}};
     for (const auto& entry : kNames)
         if (word == entry.name) {
             state = entry.state;

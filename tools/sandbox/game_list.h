@@ -8,12 +8,12 @@
 namespace sandbox {
 
 enum class ListState {
-    Absent,       // the slot holds null
-    Empty,        // the object is there with no entries
-    Present,      // five entries, only the last one non-null
-    Cleared,      // five entries, all null
-    NullEntries,  // a count of five but no array
-    FreedEntries, // a count of five, the array's memory already released
+    Absent,        // the slot holds null
+    Empty,         // the object is there with no entries
+    Present,       // five entries, only the last one non-null
+    Cleared,       // five entries, all null
+    NullEntries,   // a count of five but no array
+    FreedEntries,  // a count of five, the array's memory already released
 };
 
 struct ListChange {

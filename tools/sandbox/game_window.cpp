@@ -30,8 +30,7 @@ DWORD WINAPI WindowThread(void* parameter) {
     RegisterClassW(&windowClass);
     const RECT& r = kGameWindowRect;
     HWND window = CreateWindowExW(kGameWindowExStyle, kClassName, L"Velmoria", kGameWindowStyle, r.left, r.top,
-                                  r.right - r.left, r.bottom - r.top, nullptr, nullptr, windowClass.hInstance,
-                                  nullptr);
+                                  r.right - r.left, r.bottom - r.top, nullptr, nullptr, windowClass.hInstance, nullptr);
     std::function<void()> onWindowThread = std::move(request->onWindowThread);
     request->result = {window, GetCurrentThreadId()};
     SetEvent(request->created);  // `request` belongs to the starter from here on

@@ -9,8 +9,7 @@ std::string RecordProblem(const bw::PluginVersionRecord& record) {
     if (record.recordVersion != 1) return "unknown version record layout";
     if (std::memchr(record.displayName, '\0', sizeof record.displayName) == nullptr)
         return "display name not terminated";
-    if (std::memchr(record.authorName, '\0', sizeof record.authorName) == nullptr)
-        return "author name not terminated";
+    if (std::memchr(record.authorName, '\0', sizeof record.authorName) == nullptr) return "author name not terminated";
     for (std::uint32_t version : record.gameVersions)
         if (version == bw::kSupportedGameVersion) return {};
     return "not made for this game version";
@@ -25,8 +24,8 @@ LoadedPlugin LoadPlugin(const std::wstring& path, std::string& error) {
         error = "LoadLibrary failed with error " + std::to_string(GetLastError());
         return plugin;
     }
-    plugin.record = reinterpret_cast<const bw::PluginVersionRecord*>(
-        GetProcAddress(plugin.module, "TRVXPlugin_Version"));
+    plugin.record =
+        reinterpret_cast<const bw::PluginVersionRecord*>(GetProcAddress(plugin.module, "TRVXPlugin_Version"));
     plugin.load = reinterpret_cast<bool (*)(const bw::HostInterface*)>(
         reinterpret_cast<void*>(GetProcAddress(plugin.module, "TRVXPlugin_Load")));
     if (plugin.record == nullptr || plugin.load == nullptr) {

@@ -50,8 +50,7 @@ namespace bw::platform {
 namespace {
 
 LONG CALLBACK RecoverGuardedLoadFault(EXCEPTION_POINTERS* exception) {
-    if (exception->ExceptionRecord->ExceptionCode != EXCEPTION_ACCESS_VIOLATION)
-        return EXCEPTION_CONTINUE_SEARCH;
+    if (exception->ExceptionRecord->ExceptionCode != EXCEPTION_ACCESS_VIOLATION) return EXCEPTION_CONTINUE_SEARCH;
     CONTEXT& context = *exception->ContextRecord;
     if (context.Rip != reinterpret_cast<DWORD64>(&bw_GuardedLoad64) &&
         context.Rip != reinterpret_cast<DWORD64>(&bw_GuardedLoad32))

@@ -27,8 +27,7 @@ std::optional<MemoryCounters> QueryMemoryCounters() noexcept {
 
 bool TrimWorkingSet() noexcept {
     // All-ones limits ask the system to remove as many pages as it can.
-    return SetProcessWorkingSetSize(GetCurrentProcess(), static_cast<SIZE_T>(-1),
-                                    static_cast<SIZE_T>(-1)) != FALSE;
+    return SetProcessWorkingSetSize(GetCurrentProcess(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1)) != FALSE;
 }
 
 ModuleImage MainModuleImage() noexcept {

@@ -10,9 +10,7 @@ int StyleIndex(StyleKind kind) { return kind == StyleKind::Style ? GWL_STYLE : G
 
 }  // namespace
 
-WindowHandle FindTopLevelWindow(const wchar_t* title) noexcept {
-    return FindWindowW(nullptr, title);
-}
+WindowHandle FindTopLevelWindow(const wchar_t* title) noexcept { return FindWindowW(nullptr, title); }
 
 std::uint32_t GetWindowStyle(WindowHandle window, StyleKind kind) noexcept {
     return static_cast<std::uint32_t>(GetWindowLongW(AsWindow(window), StyleIndex(kind)));
@@ -28,8 +26,8 @@ std::optional<WindowRect> GetWindowRect(WindowHandle window) noexcept {
     return WindowRect{rect.left, rect.top, rect.right, rect.bottom};
 }
 
-void SetWindowPos(WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width,
-                  std::int32_t height, std::uint32_t flags) noexcept {
+void SetWindowPos(WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                  std::uint32_t flags) noexcept {
     ::SetWindowPos(AsWindow(window), nullptr, x, y, width, height, flags);
 }
 

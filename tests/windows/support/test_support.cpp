@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "log/log_line.h"
-#include "process_figures.h"
 #include "platform/platform.h"
+#include "process_figures.h"
 
 namespace wintest {
 
@@ -75,8 +75,7 @@ sandbox::GameWindow StartBrackwellInGame(sandbox::ListState list) {
     if (plugin.load == nullptr) return {};
     static const bw::HostInterface host{bw::kAcceptedHostVersion};
     static std::atomic<int> result{-1};
-    const sandbox::GameWindow game =
-        sandbox::StartGameWindow([load = plugin.load] { result = load(&host) ? 1 : 0; });
+    const sandbox::GameWindow game = sandbox::StartGameWindow([load = plugin.load] { result = load(&host) ? 1 : 0; });
     EXPECT_NE(game.window, nullptr);
     EXPECT_TRUE(WaitUntil([] { return result != -1; }));
     EXPECT_EQ(result, 1);

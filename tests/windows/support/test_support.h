@@ -23,8 +23,7 @@ void WriteBytes(const std::filesystem::path& file, const std::string& bytes);
 void RemoveAll(const std::filesystem::path& path);
 
 // Polls `condition` every few milliseconds until it holds or `timeout` ends.
-bool WaitUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds timeout = std::chrono::seconds(15));
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(15));
 
 // True once the log holds `text`, within the timeout.
 bool WaitForLogLine(const std::string& text, std::chrono::milliseconds timeout = std::chrono::seconds(15));
