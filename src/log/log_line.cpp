@@ -6,7 +6,8 @@ namespace bw {
 
 std::string_view FormatLogMessage(LogMessageBuffer& buffer, const char* format, std::va_list args) noexcept {
     buffer[0] = '\0';
-    std::vsnprintf(buffer, sizeof buffer, format, args);
+    // The length it would have needed is of no use: a longer message is cut.
+    (void)std::vsnprintf(buffer, sizeof buffer, format, args);
     // Some C runtimes leave a cut buffer unterminated; never trust them.
     buffer[kLogMessageMaxBytes] = '\0';
     return buffer;
@@ -14,7 +15,8 @@ std::string_view FormatLogMessage(LogMessageBuffer& buffer, const char* format, 
 
 std::string FormatLogTimeStamp(const std::tm& localTime) {
     char buffer[64] = {};
-    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &localTime);
+    // The buffer is far longer than any stamp; an empty result would leave it empty.
+    (void)std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &localTime);
     return buffer;
 }
 

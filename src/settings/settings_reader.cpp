@@ -26,20 +26,32 @@ void CountUp(int& counter) {
 
 std::int32_t ValueOf(const SettingsValues& values, SettingsKey key) {
     switch (key) {
-        case SettingsKey::Iter: return values.Iter;
-        case SettingsKey::Sleep: return values.Sleep;
-        case SettingsKey::OverlayBatch: return values.OverlayBatch ? 1 : 0;
-        case SettingsKey::TrimThresholdMB: return values.TrimThresholdMB;
+        case SettingsKey::Iter:
+            return values.Iter;
+        case SettingsKey::Sleep:
+            return values.Sleep;
+        case SettingsKey::OverlayBatch:
+            return values.OverlayBatch ? 1 : 0;
+        case SettingsKey::TrimThresholdMB:
+            return values.TrimThresholdMB;
     }
     return 0;
 }
 
 void Store(SettingsValues& values, SettingsKey key, std::int32_t number) {
     switch (key) {
-        case SettingsKey::Iter: values.Iter = number; break;
-        case SettingsKey::Sleep: values.Sleep = number; break;
-        case SettingsKey::OverlayBatch: values.OverlayBatch = number != 0; break;
-        case SettingsKey::TrimThresholdMB: values.TrimThresholdMB = number; break;
+        case SettingsKey::Iter:
+            values.Iter = number;
+            break;
+        case SettingsKey::Sleep:
+            values.Sleep = number;
+            break;
+        case SettingsKey::OverlayBatch:
+            values.OverlayBatch = number != 0;
+            break;
+        case SettingsKey::TrimThresholdMB:
+            values.TrimThresholdMB = number;
+            break;
     }
 }
 
@@ -68,11 +80,16 @@ void EndNumber(SettingsReader& reader) {
 void EndLine(SettingsReader& reader) {
     switch (reader.phase) {
         case LinePhase::BeforeSign:
-        case LinePhase::AfterSign: Report(reader, BadValue::NoNumber); break;
-        case LinePhase::Digits: EndNumber(reader); break;
+        case LinePhase::AfterSign:
+            Report(reader, BadValue::NoNumber);
+            break;
+        case LinePhase::Digits:
+            EndNumber(reader);
+            break;
         case LinePhase::LineStart:
         case LinePhase::Key:
-        case LinePhase::Rest: break;
+        case LinePhase::Rest:
+            break;
     }
 }
 
@@ -102,8 +119,12 @@ void MatchKey(SettingsReader& reader, char c) {
 // One byte of a line, LF excluded.
 void Step(SettingsReader& reader, char c) {
     switch (reader.phase) {
-        case LinePhase::LineStart: StartKey(reader, c); return;
-        case LinePhase::Key: MatchKey(reader, c); return;
+        case LinePhase::LineStart:
+            StartKey(reader, c);
+            return;
+        case LinePhase::Key:
+            MatchKey(reader, c);
+            return;
         case LinePhase::BeforeSign:
             if (IsBlank(c)) return;
             if (c == '+' || c == '-') {
@@ -129,7 +150,8 @@ void Step(SettingsReader& reader, char c) {
             EndNumber(reader);  // the rest of the line is ignored
             reader.phase = LinePhase::Rest;
             return;
-        case LinePhase::Rest: return;
+        case LinePhase::Rest:
+            return;
     }
 }
 

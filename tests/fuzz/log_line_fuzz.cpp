@@ -45,7 +45,9 @@ std::string FormatUnbounded(const char* format, ...) {
 // %s arguments travel as std::string up to the call, so they live as long as it.
 const char* PrintfArgument(const std::string& text) { return text.c_str(); }
 template <typename T>
-T PrintfArgument(T value) { return value; }
+T PrintfArgument(T value) {
+    return value;
+}
 
 void CheckLine(std::string_view stamp, std::string_view message) {
     const std::string line = bw::ComposeLogLine(stamp, message);
@@ -95,7 +97,8 @@ void BuildAndCheck(FuzzedDataProvider& input, const std::string& stamp, std::str
         if (input.remaining_bytes() > 0) {
             constexpr int next = ConversionsLeft - 1;
             switch (input.ConsumeIntegralInRange(0, 3)) {
-                case 0: return BuildAndCheck<next>(input, stamp, format + "%d", args..., input.ConsumeIntegral<int>());
+                case 0:
+                    return BuildAndCheck<next>(input, stamp, format + "%d", args..., input.ConsumeIntegral<int>());
                 case 1:
                     return BuildAndCheck<next>(input, stamp, format + "%zu", args...,
                                                input.ConsumeIntegral<std::size_t>());

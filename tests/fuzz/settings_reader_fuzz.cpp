@@ -45,7 +45,8 @@ bool operator==(const Outcome& a, const Outcome& b) {
 Outcome OutcomeOf(const bw::SettingsReader& reader) {
     Require(reader.problemCount <= bw::kReportedProblemsMax, "reported problems stay within the maximum");
     const auto reported = bw::ReportedProblems(reader);
-    return {FieldsOf(reader.values), {reported.begin(), reported.end()},
+    return {FieldsOf(reader.values),
+            {reported.begin(), reported.end()},
             static_cast<std::size_t>(reader.unreportedProblems)};
 }
 
@@ -74,8 +75,9 @@ void ReadLine(Model& model, int lineNumber, std::string_view line) {
                  number > std::numeric_limits<std::int32_t>::max())
             problem(BadValue::OutOfRange);
         else
-            model.fields[k] = static_cast<SettingsKey>(k) == SettingsKey::OverlayBatch ? number != 0
-                                                                                        : static_cast<std::int32_t>(number);
+            model.fields[k] = static_cast<SettingsKey>(k) == SettingsKey::OverlayBatch
+                                  ? number != 0
+                                  : static_cast<std::int32_t>(number);
         return;
     }
 }
@@ -95,7 +97,8 @@ Outcome ReadByModel(std::string_view file) {
         start = end + 1;
     }
     const std::size_t reported = std::min(model.problems.size(), bw::kReportedProblemsMax);
-    return {model.fields, {model.problems.begin(), model.problems.begin() + static_cast<std::ptrdiff_t>(reported)},
+    return {model.fields,
+            {model.problems.begin(), model.problems.begin() + static_cast<std::ptrdiff_t>(reported)},
             model.problems.size() - reported};
 }
 

@@ -103,9 +103,21 @@ TEST(SettingsReader, OnlyExactKeysAtTheStartOfALineCount) {
         {"CR inside the value is white space", "Iter=\r7\n", {7, 5, true, 12288}, {}},
         {"final CR without LF", "Iter=7\r", {7, 5, true, 12288}, {}},
         {"byte-order mark hides first key", "\xEF\xBB\xBFIter=5\nSleep=6\n", {10000, 6, true, 12288}, {}},
-        {"NUL ends the digits", "Iter=5\0"s "9\n", {5, 5, true, 12288}, {}},
-        {"NUL before a key", "\0"s "Iter=5\n", kDefaults, {}},
-        {"NUL inside a key", "It\0"s "er=5\n", kDefaults, {}},
+        {"NUL ends the digits",
+         "Iter=5\0"s
+         "9\n",
+         {5, 5, true, 12288},
+         {}},
+        {"NUL before a key",
+         "\0"s
+         "Iter=5\n",
+         kDefaults,
+         {}},
+        {"NUL inside a key",
+         "It\0"s
+         "er=5\n",
+         kDefaults,
+         {}},
         {"NUL after a line", "Iter=5\n\0"s, {5, 5, true, 12288}, {}},
     });
 }
@@ -115,23 +127,38 @@ TEST(SettingsReader, BadValueKeepsTheFieldAndNamesKeyAndLine) {
         {"nothing behind the key", "Iter=\n", kDefaults, {"line 1: Iter= no number, kept 10000"}},
         {"only blanks and CR", "Iter=  \r\n", kDefaults, {"line 1: Iter= no number, kept 10000"}},
         {"a word", "Sleep=abc\n", kDefaults, {"line 1: Sleep= no number, kept 5"}},
-        {"sign alone", "Iter=+\nSleep=-", kDefaults,
+        {"sign alone",
+         "Iter=+\nSleep=-",
+         kDefaults,
          {"line 1: Iter= no number, kept 10000", "line 2: Sleep= no number, kept 5"}},
         {"blank after the sign", "Iter=- 5\n", kDefaults, {"line 1: Iter= no number, kept 10000"}},
         {"two signs", "Iter=+-5\n", kDefaults, {"line 1: Iter= no number, kept 10000"}},
-        {"NUL before the digits", "Iter=\0"s "5\n", kDefaults, {"line 1: Iter= no number, kept 10000"}},
+        {"NUL before the digits",
+         "Iter=\0"s
+         "5\n",
+         kDefaults,
+         {"line 1: Iter= no number, kept 10000"}},
         {"one past the largest", "Iter=2147483648\n", kDefaults, {"line 1: Iter= out of range, kept 10000"}},
         {"one past the smallest", "Iter=-2147483649\n", kDefaults, {"line 1: Iter= out of range, kept 10000"}},
-        {"far too many digits", "TrimThresholdMB=99999999999999999999999\n", kDefaults,
+        {"far too many digits",
+         "TrimThresholdMB=99999999999999999999999\n",
+         kDefaults,
          {"line 1: TrimThresholdMB= out of range, kept 12288"}},
-        {"2 to the 64th plus 5 does not wrap to 5", "Iter=18446744073709551621\n", kDefaults,
+        {"2 to the 64th plus 5 does not wrap to 5",
+         "Iter=18446744073709551621\n",
+         kDefaults,
          {"line 1: Iter= out of range, kept 10000"}},
-        {"kept value is the one from an earlier line", "Sleep=20\nIter=\n\r\nSleep=x\n", {10000, 20, true, 12288},
+        {"kept value is the one from an earlier line",
+         "Sleep=20\nIter=\n\r\nSleep=x\n",
+         {10000, 20, true, 12288},
          {"line 2: Iter= no number, kept 10000", "line 4: Sleep= no number, kept 20"}},
-        {"overlay kept as 0 or 1", "OverlayBatch=0\nOverlayBatch=z\nOverlayBatch=5\nOverlayBatch=9999999999\n",
+        {"overlay kept as 0 or 1",
+         "OverlayBatch=0\nOverlayBatch=z\nOverlayBatch=5\nOverlayBatch=9999999999\n",
          {10000, 5, true, 12288},
          {"line 2: OverlayBatch= no number, kept 0", "line 4: OverlayBatch= out of range, kept 1"}},
-        {"reading goes on behind a bad line", "Iter=\nIter=8\n", {8, 5, true, 12288},
+        {"reading goes on behind a bad line",
+         "Iter=\nIter=8\n",
+         {8, 5, true, 12288},
          {"line 1: Iter= no number, kept 10000"}},
     });
 }
@@ -139,7 +166,8 @@ TEST(SettingsReader, BadValueKeepsTheFieldAndNamesKeyAndLine) {
 // Touches every state the reader can be in at a chunk's end.
 const std::string kEveryPhase =
     "\xEF\xBB\xBF[Settings]\r\nIter= \t+123456ms\r\nSleep=-2147483648\r\nOverlayBatch=\r\n"
-    "TrimThresholdMB=2147483648\nIter\nSleep=\0"s "7\nTrimThresholdMB=  -0042\rjunk\nOverlayBatch=0";
+    "TrimThresholdMB=2147483648\nIter\nSleep=\0"s
+    "7\nTrimThresholdMB=  -0042\rjunk\nOverlayBatch=0";
 
 TEST(SettingsReader, GivesTheSameResultHoweverTheBytesAreSplit) {
     const std::string expected =

@@ -1,6 +1,8 @@
 // Plays the TRVX host and the game Velmoria for the plug-in: opens the game
 // window, loads the plug-in like the host does, calls its load entry, lets it
 // run for a while and prints the log it wrote.
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
@@ -29,6 +31,8 @@ struct Options {
     std::vector<sandbox::ListChange> list{{0, sandbox::ListState::Present}};
     DWORD toggleListMs = 0;
     bool reportResources = false;
+    bool loadPlugin = true;
+    bool reportTimes = false;
 };
 
 constexpr const char* kUsage =
@@ -37,7 +41,10 @@ constexpr const char* kUsage =
     "               [--list MS:STATE,...]  STATE: absent|empty|present|cleared|null-entries\n"
     "                                      (default 0:present; MS counts from the load call)\n"
     "               [--toggle-list MS]    the list gains and loses its entry every MS ms\n"
-    "               [--report-resources]  threads, handles and private bytes early and at the end\n";
+    "               [--report-resources]  threads, handles and private bytes early and at the end\n"
+    "               [--no-plugin]         play the game alone, loading nothing\n"
+    "               [--report-times]      at the end: CPU time since the load call, the load entry's\n"
+    "                                     wall time\n";
 
 bool ParseOptions(int argc, wchar_t** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
@@ -49,19 +56,32 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
             ++i;
             return true;
         };
-        if (name == L"--null-host") options.nullHost = true;
-        else if (name == L"--no-window") options.window = false;
-        else if (name == L"--dll" && value != nullptr) options.dll = argv[++i];
-        else if (name == L"--host-version") { if (!takeNumber(16, options.hostVersion)) return false; }
-        else if (name == L"--window-busy-ms") { if (!takeNumber(10, options.windowBusyMs)) return false; }
-        else if (name == L"--run-ms") { if (!takeNumber(10, options.runMs)) return false; }
-        else if (name == L"--toggle-list") { if (!takeNumber(10, options.toggleListMs)) return false; }
-        else if (name == L"--report-resources") options.reportResources = true;
+        if (name == L"--null-host")
+            options.nullHost = true;
+        else if (name == L"--no-window")
+            options.window = false;
+        else if (name == L"--dll" && value != nullptr)
+            options.dll = argv[++i];
+        else if (name == L"--host-version") {
+            if (!takeNumber(16, options.hostVersion)) return false;
+        } else if (name == L"--window-busy-ms") {
+            if (!takeNumber(10, options.windowBusyMs)) return false;
+        } else if (name == L"--run-ms") {
+            if (!takeNumber(10, options.runMs)) return false;
+        } else if (name == L"--toggle-list") {
+            if (!takeNumber(10, options.toggleListMs)) return false;
+        } else if (name == L"--report-resources")
+            options.reportResources = true;
+        else if (name == L"--no-plugin")
+            options.loadPlugin = false;
+        else if (name == L"--report-times")
+            options.reportTimes = true;
         else if (name == L"--list" && value != nullptr) {
             if (!sandbox::ParseListScript(argv[++i], options.list)) return false;
         } else if (name == L"--load-thread" && value != nullptr) {
             options.loadFromWindowThread = std::wstring(argv[++i]) == L"window";
-        } else return false;
+        } else
+            return false;
     }
     return true;
 }
@@ -96,6 +116,14 @@ void RunFor(DWORD runMs, bool reportResources) {
     PrintResources("at the end");
 }
 
+// User and kernel time of all the process's threads so far.
+double ProcessCpuMilliseconds() {
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    const auto ms = [](FILETIME t) { return (double(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 1e4; };
+    return ms(kernel) + ms(user);
+}
+
 void PrintLog() {
     const auto path = bw::GetLogFilePath();
     std::cout << "--- " << (path ? path->string() : std::string("(no log path)")) << " ---\n";
@@ -124,21 +152,29 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     sandbox::SetListState(sandbox::ListState::Absent);
-    std::string error;
-    const sandbox::LoadedPlugin plugin = sandbox::LoadPlugin(options.dll, error);
-    if (!error.empty()) {
-        std::cout << "sandbox: plug-in rejected: " << error << "\n";
-        return 1;
+    sandbox::LoadedPlugin plugin;
+    if (options.loadPlugin) {
+        std::string error;
+        plugin = sandbox::LoadPlugin(options.dll, error);
+        if (!error.empty()) {
+            std::cout << "sandbox: plug-in rejected: " << error << "\n";
+            return 1;
+        }
+        std::cout << "sandbox: loaded \"" << plugin.record->displayName << "\" by \""
+                  << plugin.record->authorName << "\"\n";
     }
-    std::cout << "sandbox: loaded \"" << plugin.record->displayName << "\" by \"" << plugin.record->authorName
-              << "\"\n";
 
     const bw::HostInterface host{options.hostVersion};
     const bw::HostInterface* hostPointer = options.nullHost ? nullptr : &host;
+    const double cpuMsAtLoadCall = ProcessCpuMilliseconds();
+    std::atomic<double> loadEntryMs{0};  // set on the window's thread
     auto callLoadEntry = [&] {
-        const bool started = plugin.load(hostPointer);
+        const auto start = std::chrono::steady_clock::now();
+        const bool started = plugin.load != nullptr && plugin.load(hostPointer);
+        loadEntryMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         sandbox::PlayListScript(options.list);
-        std::cout << "sandbox: TRVXPlugin_Load returned " << (started ? "true" : "false") << std::endl;
+        if (plugin.load != nullptr)
+            std::cout << "sandbox: TRVXPlugin_Load returned " << (started ? "true" : "false") << std::endl;
     };
 
     if (!options.window) {
@@ -152,6 +188,9 @@ int wmain(int argc, wchar_t** argv) {
         callLoadEntry();
     }
     RunFor(options.runMs, options.reportResources);
+    if (options.reportTimes)
+        std::printf("sandbox: times: cpu_ms=%.1f load_entry_ms=%.2f\n", ProcessCpuMilliseconds() - cpuMsAtLoadCall,
+                    loadEntryMs.load());
     PrintLog();
     std::fflush(stdout);
     // The plug-in's threads never end; leave without waiting for them.
