@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test: the native unit
-# tests under AddressSanitizer + UBSan and under ThreadSanitizer, and the
-# real DLL's tests under Wine, ending with a summary of the robustness cases.
+# tests under AddressSanitizer + UBSan and under ThreadSanitizer, a short run
+# of each fuzz target, the static checks, and the real DLL's tests under
+# Wine, ending with a summary of the robustness cases.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -15,6 +16,8 @@ build_and_test() {
 
 build_and_test native
 build_and_test native-tsan
+build_and_test fuzz
+scripts/lint.sh
 
 status=0
 build_and_test windows || status=$?

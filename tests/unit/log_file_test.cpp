@@ -89,8 +89,8 @@ TEST_F(LogFile, ADeletedLogFolderComesBackWithTheNextLine) {
 // Writers on several threads at once: every line arrives exactly once and
 // whole, none overlapping another.
 TEST_F(LogFile, ConcurrentWritersNeverGarbleALine) {
-    constexpr int kThreads = 4;
-    constexpr int kLinesEach = 1500;
+    constexpr int kThreads = 3;
+    constexpr int kLinesEach = 10000;
     std::vector<std::thread> writers;
     for (int t = 0; t < kThreads; ++t)
         writers.emplace_back([t] {
