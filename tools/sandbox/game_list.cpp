@@ -46,12 +46,16 @@ void SetEntries(std::uint64_t last) {
 
 // Arrays from whole pages of their own, so a released one is truly
 // inaccessible and a late read of it faults, as it would in the game.
-std::uint64_t* NewPageArray(std::uint64_t last) {
+std::uint64_t* NewPageArray(std::uint32_t count, std::uint64_t last) {
     auto* entries = static_cast<std::uint64_t*>(
-        VirtualAlloc(nullptr, kEntryCount * sizeof(std::uint64_t), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    if (entries != nullptr) entries[kEntryCount - 1] = last;
+        VirtualAlloc(nullptr, count * sizeof(std::uint64_t), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (entries != nullptr) entries[count - 1] = last;
     return entries;
 }
+
+// Big enough that a scan of it takes long compared with the game's
+// millisecond step, so the game often releases an array mid-scan.
+constexpr std::uint32_t kChurnEntryCount = 1u << 16;
 
 // The page array the object points at, if it is one; released when replaced.
 std::uint64_t* gPageArray = nullptr;
@@ -100,7 +104,7 @@ void SetListState(ListState state) {
     if (state == ListState::FreedEntries) {
         // Decommitted, not released: reads fault, and the address can't be
         // handed out again while the object still points there.
-        std::uint64_t* entries = NewPageArray(1);
+        std::uint64_t* entries = NewPageArray(kEntryCount, 1);
         if (entries != nullptr) VirtualFree(entries, kEntryCount * sizeof(std::uint64_t), MEM_DECOMMIT);
         PublishEntries(entries, true);
     } else {
@@ -145,8 +149,8 @@ void ChurnList(unsigned durationMs) {
         if (round % 7 == 0) {
             SetListState(round % 14 == 0 ? ListState::Absent : ListState::Cleared);
         } else {
-            std::uint64_t* fresh = NewPageArray(round);
-            gObject.EntryCount.store(fresh != nullptr ? kEntryCount : 0);
+            std::uint64_t* fresh = NewPageArray(kChurnEntryCount, round);
+            gObject.EntryCount.store(fresh != nullptr ? kChurnEntryCount : 0);
             PublishEntries(fresh, true);
             Slot()->store(reinterpret_cast<std::uint64_t>(&gObject));
         }
