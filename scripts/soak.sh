@@ -15,6 +15,7 @@ saved=$(mktemp)
 trap 'if [ -s "$saved" ]; then cp "$saved" "$settings"; else rm -f "$settings"; fi; rm -f "$saved"' EXIT
 [ -f "$settings" ] && cp "$settings" "$saved"
 printf 'TrimThresholdMB=0\r\n' > "$settings"
+cp "$build/Brackwell.dll" "$(dirname "$settings")/"  # where the sandbox looks for it
 
 out=$("$build/wine-run" "$build/sandbox.exe" --run-ms $((seconds * 1000)) --toggle-list 700 --report-resources | tr -d '\r')
 figures() { sed -n "s/^sandbox: resources $1: //p" <<<"$out"; }

@@ -21,7 +21,8 @@
 namespace {
 
 struct Options {
-    std::wstring dll = sandbox::BesideExecutable(L"Brackwell.dll");
+    // Where the host finds plug-ins: Data\Plugins in the game's folder.
+    std::wstring dll = sandbox::BesideExecutable(L"Data\\Plugins\\Brackwell.dll");
     bool nullHost = false;
     std::uint32_t hostVersion = sandbox::kDefaultHostVersion;
     bool window = true;
