@@ -1,0 +1,131 @@
+// The overlay watcher's pass through its fault guard against the same pass
+// through plain loads, over lists of several lengths; and what one recovered
+// fault costs.
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include "figures.h"
+#include "platform/platform.h"
+#include "platform/win32/win32.h"
+#include "table.h"
+#include "workers/overlay_watcher.h"
+
+namespace bench {
+namespace {
+
+// A reader of memory over two load functions, as the pass wants one.
+template <auto kLoad64, auto kLoad32>
+struct Reader {
+    bool Load64(std::uintptr_t address, std::uint64_t& value) const noexcept { return kLoad64(address, value); }
+    bool Load32(std::uintptr_t address, std::uint32_t& value) const noexcept { return kLoad32(address, value); }
+};
+
+// One load of the item's full width with nothing to catch a fault: the
+// watcher without its guard.
+template <class Value>
+bool PlainLoad(std::uintptr_t address, Value& value) noexcept {
+    value = *reinterpret_cast<const volatile Value*>(address);
+    return true;
+}
+
+// The same load, but a call of its own as each guarded load is: what is
+// left of the guard's cost when the call is set aside.
+template <class Value>
+[[gnu::noinline]] bool CalledPlainLoad(std::uintptr_t address, Value& value) noexcept {
+    return PlainLoad(address, value);
+}
+
+using PlainReader = Reader<PlainLoad<std::uint64_t>, PlainLoad<std::uint32_t>>;
+using CalledPlainReader = Reader<CalledPlainLoad<std::uint64_t>, CalledPlainLoad<std::uint32_t>>;
+using GuardedReader = Reader<bw::platform::GuardedLoad64, bw::platform::GuardedLoad32>;
+
+// Static, so it lies in this executable's image, far enough above address 0
+// for the made-up image base below it not to wrap around.
+std::uint64_t gSlot;
+
+// A game object with `count` entries, only the last one non-zero, its
+// address in the slot.
+class WatchedList {
+public:
+    explicit WatchedList(std::uint32_t count) : entries_(std::max<std::uint32_t>(count, 1)) {
+        entries_.back() = 1;
+        const std::uint64_t* entries = entries_.data();
+        std::memcpy(object_.data() + bw::kEntryCountOffset, &count, sizeof count);
+        std::memcpy(object_.data() + bw::kEntriesOffset, &entries, sizeof entries);
+        gSlot = reinterpret_cast<std::uint64_t>(object_.data());
+    }
+    // The pass reads nothing of the image but the slot.
+    static bw::GameImage Image() {
+        return {reinterpret_cast<std::uintptr_t>(&gSlot) - bw::kWatchedListSlotOffset,
+                bw::kWatchedListSlotOffset + sizeof gSlot};
+    }
+
+private:
+    std::vector<std::uint64_t> entries_;
+    alignas(8) std::array<std::byte, bw::kEntriesOffset + sizeof(std::uint64_t)> object_{};
+};
+
+template <class Memory>
+auto Passes(const bw::GameImage& image, bool& found) {
+    return [&image, &found](long long reps) {
+        for (long long r = 0; r < reps; ++r) found = bw::WatchedListHasEntry(Memory{}, image);
+    };
+}
+
+// The pass through the guard beside the pass through `Plain`.
+template <class Plain>
+void RunPassFigure(const SamplePlan& plan, std::uint32_t count, const char* plain, std::optional<double> limit) {
+    const WatchedList list(count);
+    const bw::GameImage image = WatchedList::Image();
+    bool guardedFound = false, plainFound = false;
+    const Comparison perPass =
+        CompareInterleaved(plan, Passes<GuardedReader>(image, guardedFound), Passes<Plain>(image, plainFound));
+    const std::string figure = Text("watcher pass, %u entries, Wine: guarded / %s", count, plain);
+    if (guardedFound != (count > 0) || plainFound != guardedFound) {
+        PrintRow(figure, "the pass misread the list", "-", "-", Holds(false));
+        return;
+    }
+    const bool large = count >= 1000;
+    PrintComparisonRow(figure, perPass, large ? 1e6 : 1e9, large ? "us" : "ns", limit);
+}
+
+void RunFaultFigure(const SamplePlan& plan) {
+    const std::string figure = "watcher: one recovered fault (decommitted page), Wine";
+    void* page = VirtualAlloc(nullptr, 1, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    if (page == nullptr) {
+        PrintRow(figure, "no page to decommit", "-", "-", Holds(false));
+        return;
+    }
+    VirtualFree(page, 1, MEM_DECOMMIT);
+    const auto address = reinterpret_cast<std::uintptr_t>(page);
+    long long loadsThatWorked = 0;
+    const double seconds = MedianSecondsPerRep(plan, [&](long long reps) {
+        std::uint64_t value = 0;
+        for (long long r = 0; r < reps; ++r) loadsThatWorked += bw::platform::GuardedLoad64(address, value) ? 1 : 0;
+    });
+    VirtualFree(page, 0, MEM_RELEASE);
+    if (loadsThatWorked != 0)
+        PrintRow(figure, "the decommitted page could be read", "-", "-", Holds(false));
+    else
+        PrintBelowRow(figure, seconds * 1e6, "us", 50);
+}
+
+}  // namespace
+
+void RunWatcherFigures(const SamplePlan& plan) {
+    if (!bw::platform::InstallReadGuard()) {
+        PrintRow("watcher, Wine", "the fault guard could not be installed", "-", "-", Holds(false));
+        return;
+    }
+    for (const std::uint32_t count : {0u, 10u, 1000u, 100000u})
+        RunPassFigure<PlainReader>(plan, count, "plain loads", 1.25);
+    RunPassFigure<CalledPlainReader>(plan, 100000, "plain loads each in a call", std::nullopt);
+    RunFaultFigure(plan);
+}
+
+}  // namespace bench
