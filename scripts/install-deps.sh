@@ -9,6 +9,10 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine64 cppcheck clang-tidy clang-format
 )
+# Only for rendering the pictures in docs/.
+if [ "${1:-}" = "--pictures" ]; then
+  packages+=(xvfb xauth imagemagick)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

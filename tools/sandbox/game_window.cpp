@@ -12,6 +12,15 @@ LRESULT CALLBACK GameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         Sleep(static_cast<DWORD>(wParam));
         return 0;
     }
+    if (message == WM_PAINT) {  // something to see in pictures of the window
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(window, &paint);
+        RECT client;
+        GetClientRect(window, &client);
+        DrawTextW(dc, L"Velmoria (sandbox game window)", -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+        EndPaint(window, &paint);
+        return 0;
+    }
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
@@ -27,6 +36,8 @@ DWORD WINAPI WindowThread(void* parameter) {
     windowClass.lpfnWndProc = GameWindowProc;
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = kClassName;
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     RegisterClassW(&windowClass);
     const RECT& r = kGameWindowRect;
     HWND window = CreateWindowExW(kGameWindowExStyle, kClassName, L"Velmoria", kGameWindowStyle, r.left, r.top,

@@ -28,6 +28,7 @@ struct Options {
     bool window = true;
     bool loadFromWindowThread = true;
     DWORD windowBusyMs = 0;
+    DWORD loadAfterMs = 0;
     DWORD runMs = 10000;
     std::vector<sandbox::ListChange> list{{0, sandbox::ListState::Present}};
     DWORD toggleListMs = 0;
@@ -39,6 +40,7 @@ struct Options {
 constexpr const char* kUsage =
     "usage: sandbox [--dll PATH] [--host-version HEX | --null-host] [--no-window]\n"
     "               [--load-thread window|other] [--window-busy-ms N] [--run-ms N]\n"
+    "               [--load-after-ms N]   with --load-thread other: the window shows N ms first\n"
     "               [--list MS:STATE,...]  STATE: absent|empty|present|cleared|null-entries\n"
     "                                      (default 0:present; MS counts from the load call)\n"
     "               [--toggle-list MS]    the list gains and loses its entry every MS ms\n"
@@ -67,6 +69,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
             if (!takeNumber(16, options.hostVersion)) return false;
         } else if (name == L"--window-busy-ms") {
             if (!takeNumber(10, options.windowBusyMs)) return false;
+        } else if (name == L"--load-after-ms") {
+            if (!takeNumber(10, options.loadAfterMs)) return false;
         } else if (name == L"--run-ms") {
             if (!takeNumber(10, options.runMs)) return false;
         } else if (name == L"--toggle-list") {
@@ -161,8 +165,8 @@ int wmain(int argc, wchar_t** argv) {
             std::cout << "sandbox: plug-in rejected: " << error << "\n";
             return 1;
         }
-        std::cout << "sandbox: loaded \"" << plugin.record->displayName << "\" by \""
-                  << plugin.record->authorName << "\"\n";
+        std::cout << "sandbox: loaded \"" << plugin.record->displayName << "\" by \"" << plugin.record->authorName
+                  << "\"\n";
     }
 
     const bw::HostInterface host{options.hostVersion};
@@ -186,6 +190,7 @@ int wmain(int argc, wchar_t** argv) {
         const sandbox::GameWindow game = sandbox::StartGameWindow();
         if (game.window == nullptr) return 1;
         if (options.windowBusyMs) PostMessageW(game.window, sandbox::kBusyMessage, options.windowBusyMs, 0);
+        Sleep(options.loadAfterMs);
         callLoadEntry();
     }
     RunFor(options.runMs, options.reportResources);
