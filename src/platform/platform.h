@@ -93,5 +93,8 @@ ModuleImage MainModuleImage() noexcept;
 bool InstallReadGuard() noexcept;
 bool GuardedLoad64(std::uintptr_t address, std::uint64_t& value) noexcept;
 bool GuardedLoad32(std::uintptr_t address, std::uint32_t& value) noexcept;
+// Reads `count` 64-bit entries from `first` up, each once with one load, and
+// says whether any is non-zero; false when a load would fault.
+bool GuardedAnyNonZero64(std::uintptr_t first, std::uint32_t count, bool& found) noexcept;
 
 }  // namespace bw::platform

@@ -16,6 +16,9 @@ struct GuardedGameMemory {
     bool Load32(std::uintptr_t address, std::uint32_t& value) const noexcept {
         return platform::GuardedLoad32(address, value);
     }
+    bool AnyNonZero64(std::uintptr_t first, std::uint32_t count, bool& found) const noexcept {
+        return platform::GuardedAnyNonZero64(first, count, found);
+    }
 };
 
 }  // namespace

@@ -30,10 +30,24 @@ inline bool OffsetAddress(std::uintptr_t base, std::uintptr_t offset, std::uintp
 }
 }  // namespace detail
 
+// Any non-zero entry among `count` from `first`, read one Load64 at a time:
+// for readers that have no faster way to scan.
+template <class Reader>
+bool AnyNonZero64ByLoads(const Reader& memory, std::uintptr_t first, std::uint32_t count, bool& found) noexcept {
+    found = false;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint64_t value = 0;
+        if (!memory.Load64(first + i * kEntryBytes, value)) return false;
+        found = found || value != 0;
+    }
+    return true;
+}
+
 // True when the game's list holds at least one non-zero entry. Reader has
 //   bool Load64(std::uintptr_t, std::uint64_t&) const noexcept;
 //   bool Load32(std::uintptr_t, std::uint32_t&) const noexcept;
-// each one load of that width, false when the load would fault. Every item is
+//   bool AnyNonZero64(std::uintptr_t first, std::uint32_t count, bool& found) const noexcept;
+// each load one of that width, false when a load would fault. Every item is
 // read at most once, and every entry is read even after a non-zero one.
 template <class Reader>
 bool WatchedListHasEntry(const Reader& memory, GameImage image) noexcept {
@@ -55,12 +69,7 @@ bool WatchedListHasEntry(const Reader& memory, GameImage image) noexcept {
     if (entries == 0 || !detail::OffsetAddress(entries, count * kEntryBytes, end)) return false;
 
     bool found = false;
-    for (std::uintptr_t entry = entries; entry != end; entry += kEntryBytes) {
-        std::uint64_t value = 0;
-        if (!memory.Load64(entry, value)) return false;
-        found = found || value != 0;
-    }
-    return found;
+    return memory.AnyNonZero64(entries, count, found) && found;
 }
 
 // One pass without its pause: arm the batches once the settings allow them,

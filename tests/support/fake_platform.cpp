@@ -1,5 +1,7 @@
 #include "fake_platform.h"
 
+#include "workers/overlay_watcher.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -112,6 +114,15 @@ bool GuardedLoad64(std::uintptr_t address, std::uint64_t& value) noexcept {
 bool GuardedLoad32(std::uintptr_t address, std::uint32_t& value) noexcept {
     std::memcpy(&value, reinterpret_cast<const void*>(address), sizeof value);
     return true;
+}
+
+bool GuardedAnyNonZero64(std::uintptr_t first, std::uint32_t count, bool& found) noexcept {
+    struct PlainMemory {
+        bool Load64(std::uintptr_t address, std::uint64_t& value) const noexcept {
+            return GuardedLoad64(address, value);
+        }
+    };
+    return AnyNonZero64ByLoads(PlainMemory{}, first, count, found);
 }
 
 }  // namespace bw::platform

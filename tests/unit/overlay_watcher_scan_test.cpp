@@ -37,6 +37,9 @@ struct RecordingReader {
 
     bool Load64(std::uintptr_t address, std::uint64_t& value) const noexcept { return Load(address, value); }
     bool Load32(std::uintptr_t address, std::uint32_t& value) const noexcept { return Load(address, value); }
+    bool AnyNonZero64(std::uintptr_t first, std::uint32_t count, bool& found) const noexcept {
+        return bw::AnyNonZero64ByLoads(*this, first, count, found);
+    }
 
     template <class Value>
     bool Load(std::uintptr_t address, Value& value) const noexcept {

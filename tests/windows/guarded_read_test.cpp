@@ -131,6 +131,30 @@ TEST_F(GuardedRead, LoadsThatWouldFaultReturnFalseAndLeaveTheValue) {
     }
 }
 
+// The scan reads a whole array in one call: it must see an entry in any
+// position, the page's last one included, and fail, not crash, when the
+// array runs into memory that is gone.
+TEST_F(GuardedRead, ScanFindsANonZeroEntryAnywhereAndFailsAtAHole) {
+    const std::uintptr_t entries = PageSize() / 8;
+    const std::uintptr_t first = pages_.readable;
+    bool found = true;
+    EXPECT_TRUE(bw::platform::GuardedAnyNonZero64(first, 0, found));
+    EXPECT_FALSE(found);
+    EXPECT_TRUE(bw::platform::GuardedAnyNonZero64(first, static_cast<std::uint32_t>(entries), found));
+    EXPECT_FALSE(found) << "a fresh page is all zeros";
+    for (std::uintptr_t at : {std::uintptr_t{0}, entries / 2, entries - 1}) {
+        Store<std::uint64_t>(first + at * 8, 1ull << (at % 64));
+        EXPECT_TRUE(bw::platform::GuardedAnyNonZero64(first, static_cast<std::uint32_t>(entries), found));
+        EXPECT_TRUE(found) << "entry " << at;
+        Store<std::uint64_t>(first + at * 8, 0);
+    }
+    Store<std::uint64_t>(first, 7);
+    found = true;
+    EXPECT_FALSE(bw::platform::GuardedAnyNonZero64(first, static_cast<std::uint32_t>(entries + 1), found));
+    EXPECT_FALSE(found) << "a scan that faulted reports nothing found";
+    EXPECT_FALSE(bw::platform::GuardedAnyNonZero64(ReleasedPage(), 3, found));
+}
+
 TEST_F(GuardedRead, ThreeThreadsRecoverEveryOneOfManyFaults) {
     constexpr int kFaultsPerThread = 2000;
     Store<std::uint64_t>(pages_.readable, 42);

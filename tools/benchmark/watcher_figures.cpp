@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 #include "figures.h"
@@ -18,11 +19,18 @@
 namespace bench {
 namespace {
 
-// A reader of memory over two load functions, as the pass wants one.
-template <auto kLoad64, auto kLoad32>
+// A reader of memory over load functions, as the pass wants one; without a
+// scan function of its own it scans the entries one Load64 at a time.
+template <auto kLoad64, auto kLoad32, auto kAnyNonZero64 = nullptr>
 struct Reader {
     bool Load64(std::uintptr_t address, std::uint64_t& value) const noexcept { return kLoad64(address, value); }
     bool Load32(std::uintptr_t address, std::uint32_t& value) const noexcept { return kLoad32(address, value); }
+    bool AnyNonZero64(std::uintptr_t first, std::uint32_t count, bool& found) const noexcept {
+        if constexpr (std::is_same_v<decltype(kAnyNonZero64), std::nullptr_t>)
+            return bw::AnyNonZero64ByLoads(*this, first, count, found);
+        else
+            return kAnyNonZero64(first, count, found);
+    }
 };
 
 // One load of the item's full width with nothing to catch a fault: the
@@ -42,7 +50,8 @@ template <class Value>
 
 using PlainReader = Reader<PlainLoad<std::uint64_t>, PlainLoad<std::uint32_t>>;
 using CalledPlainReader = Reader<CalledPlainLoad<std::uint64_t>, CalledPlainLoad<std::uint32_t>>;
-using GuardedReader = Reader<bw::platform::GuardedLoad64, bw::platform::GuardedLoad32>;
+using GuardedReader =
+    Reader<bw::platform::GuardedLoad64, bw::platform::GuardedLoad32, bw::platform::GuardedAnyNonZero64>;
 
 // Static, so it lies in this executable's image, far enough above address 0
 // for the made-up image base below it not to wrap around.

@@ -1,10 +1,10 @@
 // Loads from game memory that may be freed under our feet. MinGW GCC has no
 // __try, and ReadProcessMemory is a slow server round trip under Wine that
-// even reports zeros for pages that are gone. So each load is a tiny routine
-// of our own whose first instruction is the one load that may fault; a
-// vectored handler recognises an access violation at exactly that
-// instruction and resumes at a routine that returns failure. Any other fault
-// is passed on untouched.
+// even reports zeros for pages that are gone. So the loads are tiny routines
+// of our own, each with exactly one instruction that reads game memory (a
+// single load, or the one load in the scan's loop); a vectored handler
+// recognises an access violation at exactly those instructions and resumes
+// at a routine that returns failure. Any other fault is passed on untouched.
 #include "platform/platform.h"
 #include "platform/win32/win32.h"
 
@@ -32,6 +32,28 @@ bw_GuardedLoad32:
     movl $1, %eax
     ret
 
+    # rcx = first entry, edx = count, r8 = where to store whether any entry is
+    # non-zero. One OR per entry folds them all; a single load each.
+    .p2align 4
+    .globl bw_GuardedAnyNonZero64
+    .def bw_GuardedAnyNonZero64; .scl 2; .type 32; .endef
+bw_GuardedAnyNonZero64:
+    xorl %eax, %eax
+    movl %edx, %edx
+    testq %rdx, %rdx
+    jz 2f
+    .globl bw_GuardedScanLoad
+bw_GuardedScanLoad:
+    orq (%rcx), %rax
+    addq $8, %rcx
+    decq %rdx
+    jnz bw_GuardedScanLoad
+2:
+    testq %rax, %rax
+    setnz (%r8)
+    movl $1, %eax
+    ret
+
     .p2align 4
     .globl bw_GuardedLoadFailed
     .def bw_GuardedLoadFailed; .scl 2; .type 32; .endef
@@ -43,6 +65,8 @@ bw_GuardedLoadFailed:
 extern "C" {
 int bw_GuardedLoad64(std::uintptr_t address, std::uint64_t* value) noexcept;
 int bw_GuardedLoad32(std::uintptr_t address, std::uint32_t* value) noexcept;
+int bw_GuardedAnyNonZero64(std::uintptr_t first, std::uint32_t count, bool* found) noexcept;
+void bw_GuardedScanLoad() noexcept;  // the scan's load instruction, not a function
 int bw_GuardedLoadFailed() noexcept;
 }
 
@@ -53,7 +77,8 @@ LONG CALLBACK RecoverGuardedLoadFault(EXCEPTION_POINTERS* exception) {
     if (exception->ExceptionRecord->ExceptionCode != EXCEPTION_ACCESS_VIOLATION) return EXCEPTION_CONTINUE_SEARCH;
     CONTEXT& context = *exception->ContextRecord;
     if (context.Rip != reinterpret_cast<DWORD64>(&bw_GuardedLoad64) &&
-        context.Rip != reinterpret_cast<DWORD64>(&bw_GuardedLoad32))
+        context.Rip != reinterpret_cast<DWORD64>(&bw_GuardedLoad32) &&
+        context.Rip != reinterpret_cast<DWORD64>(&bw_GuardedScanLoad))
         return EXCEPTION_CONTINUE_SEARCH;
     context.Rip = reinterpret_cast<DWORD64>(&bw_GuardedLoadFailed);
     return EXCEPTION_CONTINUE_EXECUTION;
@@ -76,6 +101,11 @@ bool GuardedLoad64(std::uintptr_t address, std::uint64_t& value) noexcept {
 
 bool GuardedLoad32(std::uintptr_t address, std::uint32_t& value) noexcept {
     return bw_GuardedLoad32(address, &value) != 0;
+}
+
+bool GuardedAnyNonZero64(std::uintptr_t first, std::uint32_t count, bool& found) noexcept {
+    found = false;
+    return bw_GuardedAnyNonZero64(first, count, &found) != 0;
 }
 
 }  // namespace bw::platform
