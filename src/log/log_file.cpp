@@ -2,11 +2,11 @@
 #include <ctime>
 #include <fstream>
 #include <mutex>
-#include <system_error>
 
 #include "log/log.h"
 #include "log/log_line.h"
 #include "platform/platform.h"
+#include "platform/prepared_file.h"
 
 namespace bw {
 namespace {
@@ -33,24 +33,7 @@ void AppendLine(const std::filesystem::path& file, const std::string& line) {
 }  // namespace
 
 std::optional<std::filesystem::path> GetLogFilePath() noexcept {
-    try {
-        const platform::PathLookup documents = platform::DocumentsFolder();
-        switch (documents.status) {
-            case platform::PathStatus::Unavailable:
-                return std::filesystem::path(kLogFileName);
-            case platform::PathStatus::Unconvertible:
-                return std::nullopt;
-            case platform::PathStatus::Found:
-                break;
-        }
-        const std::filesystem::path directory = LogDirectoryUnder(documents.path);
-        std::error_code error;
-        std::filesystem::create_directories(directory, error);
-        if (error) return std::nullopt;
-        return directory / kLogFileName;
-    } catch (...) {
-        return std::nullopt;
-    }
+    return PrepareFileUnder(platform::DocumentsFolder(), LogDirectoryUnder, kLogFileName);
 }
 
 void LogMessage(const char* format, ...) noexcept {

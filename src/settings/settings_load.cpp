@@ -2,6 +2,7 @@
 
 #include "log/log.h"
 #include "platform/platform.h"
+#include "platform/prepared_file.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
 #include "settings/settings_reader.h"
@@ -47,24 +48,10 @@ void LogProblems(const SettingsReader& reader) noexcept {
 }  // namespace
 
 std::optional<std::filesystem::path> GetSettingsFilePath() noexcept {
-    try {
-        const platform::PathLookup executable = platform::MainExecutablePath();
-        switch (executable.status) {
-            case platform::PathStatus::Unavailable:
-                return std::filesystem::path(kSettingsFileName);
-            case platform::PathStatus::Unconvertible:
-                return std::nullopt;
-            case platform::PathStatus::Found:
-                break;
-        }
-        const std::filesystem::path file = SettingsFileBeside(executable.path);
-        std::error_code error;
-        std::filesystem::create_directories(file.parent_path(), error);
-        if (error) return std::nullopt;
-        return file;
-    } catch (...) {
-        return std::nullopt;
-    }
+    return PrepareFileUnder(
+        platform::MainExecutablePath(),
+        [](const std::filesystem::path& executable) { return SettingsFileBeside(executable).parent_path(); },
+        kSettingsFileName);
 }
 
 void LoadSettings() noexcept {

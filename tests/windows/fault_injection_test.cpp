@@ -25,10 +25,7 @@ const std::string kDefaultNumbers = "Iter=10000, Sleep=5, Overlay=1, TrimThresho
 
 class FaultInjection : public ::testing::Test {
 protected:
-    void SetUp() override {
-        wintest::RemoveAll(wintest::SettingsPath().parent_path().parent_path());  // Data
-        wintest::RemoveAll(wintest::LogPath());
-    }
+    void SetUp() override { wintest::ClearGameFolders(); }
     void TearDown() override {
         SetFileAttributesW(wintest::LogPath().c_str(), FILE_ATTRIBUTE_NORMAL);
         wintest::RemoveAll(wintest::LogPath().parent_path().parent_path());  // TRVX, or a file in its place

@@ -14,10 +14,7 @@ const std::string kDefaultNumbers = "Iter=10000, Sleep=5, Overlay=1, TrimThresho
 
 class PlugInRun : public ::testing::Test {
 protected:
-    void SetUp() override {
-        wintest::RemoveAll(wintest::SettingsPath().parent_path().parent_path());  // Data
-        wintest::RemoveAll(wintest::LogPath());
-    }
+    void SetUp() override { wintest::ClearGameFolders(); }
     static std::string Log() { return wintest::ReadBytes(wintest::LogPath()); }
     // The monitor's first line comes about five seconds after the start: by
     // then a running CPU worker would have logged progress many times over.

@@ -45,6 +45,11 @@ void RemoveAll(const std::filesystem::path& path) {
     std::filesystem::remove_all(path, error);
 }
 
+void ClearGameFolders() {
+    RemoveAll(SettingsPath().parent_path().parent_path());  // Data
+    RemoveAll(LogPath());
+}
+
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!condition()) {

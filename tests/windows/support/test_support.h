@@ -22,6 +22,9 @@ std::string ReadBytes(const std::filesystem::path& file);
 void WriteBytes(const std::filesystem::path& file, const std::string& bytes);
 void RemoveAll(const std::filesystem::path& path);
 
+// A first start's stage: no Data folder beside the executable, no log.
+void ClearGameFolders();
+
 // Polls `condition` every few milliseconds until it holds or `timeout` ends.
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(15));
 
