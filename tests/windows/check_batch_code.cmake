@@ -1,0 +1,15 @@
+# Fails if the compiled batch fuses its multiply and add or does packed
+# arithmetic: either would change how the terms are rounded or summed.
+list(FILTER OBJECTS INCLUDE REGEX "cpu_batch\\.cpp\\.obj$")
+if(NOT OBJECTS)
+  message(FATAL_ERROR "the batch's object file was not found")
+endif()
+execute_process(COMMAND ${OBJDUMP} -d --no-show-raw-insn ${OBJECTS} OUTPUT_VARIABLE code RESULT_VARIABLE status)
+if(NOT status EQUAL 0 OR NOT code MATCHES "mulsd")
+  message(FATAL_ERROR "could not disassemble the batch, or it has no scalar multiply")
+endif()
+string(REGEX MATCHALL "\t(v?fn?m(add|sub)[0-9a-z]*|v?(add|sub|mul|div)pd|v?haddpd)[ \t]" forbidden "${code}")
+if(forbidden)
+  message(FATAL_ERROR "fused or packed arithmetic in the batch: ${forbidden}")
+endif()
+message(STATUS "the batch uses separately rounded scalar multiply and add only")
