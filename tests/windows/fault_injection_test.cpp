@@ -29,7 +29,7 @@ protected:
     void TearDown() override {
         SetFileAttributesW(wintest::LogPath().c_str(), FILE_ATTRIBUTE_NORMAL);
         wintest::RemoveAll(wintest::LogPath().parent_path().parent_path());  // TRVX, or a file in its place
-        wintest::ClearGameFolders();  // no file left where Data\Plugins belongs
+        wintest::ClearGameFolders();                                         // no file left where Data\Plugins belongs
     }
     static std::string Log() { return wintest::ReadBytes(wintest::LogPath()); }
     static bool SettingsWereRead() {

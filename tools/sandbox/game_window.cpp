@@ -1,5 +1,6 @@
 #include "game_window.h"
 
+#include <cstdio>
 #include <memory>
 
 namespace sandbox {
@@ -40,8 +41,15 @@ DWORD WINAPI WindowThread(void* parameter) {
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     RegisterClassW(&windowClass);
     const RECT& r = kGameWindowRect;
-    HWND window = CreateWindowExW(kGameWindowExStyle, kClassName, L"Velmoria", kGameWindowStyle, r.left, r.top,
-                                  r.right - r.left, r.bottom - r.top, nullptr, nullptr, windowClass.hInstance, nullptr);
+    // Wine's desktop process, which every window needs, can be between two
+    // lives when a program starts; give it a few seconds to come back.
+    HWND window = nullptr;
+    for (int attempt = 0; window == nullptr && attempt < 50; ++attempt) {
+        if (attempt > 0) Sleep(100);
+        window = CreateWindowExW(kGameWindowExStyle, kClassName, L"Velmoria", kGameWindowStyle, r.left, r.top,
+                                 r.right - r.left, r.bottom - r.top, nullptr, nullptr, windowClass.hInstance, nullptr);
+    }
+    if (window == nullptr) std::fprintf(stderr, "sandbox: no game window (error %lu)\n", GetLastError());
     std::function<void()> onWindowThread = std::move(request->onWindowThread);
     request->result = {window, GetCurrentThreadId()};
     SetEvent(request->created);  // `request` belongs to the starter from here on
