@@ -7,4 +7,5 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target sandbox wine_prefix >/dev/null
+trap 'build/windows/wine-run --server -k 2>/dev/null || true' EXIT  # leave no wine server behind
 build/windows/wine-run build/windows/sandbox.exe --run-ms "${DEMO_MS:-10000}" | tr -d '\r'
