@@ -1,15 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "fake_platform.h"
+#include "scratch_folder.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
 
@@ -28,30 +25,19 @@ void RestoreBuiltInSettings() {
     bw::Settings.TrimThresholdMB = bw::kBuiltInSettings.TrimThresholdMB;
 }
 
-std::string Contents(const fs::path& file) {
-    std::ifstream stream(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(stream), {}};
-}
-
-void WriteFile(const fs::path& file, const std::string& bytes) { std::ofstream(file, std::ios::binary) << bytes; }
+using bw::testing::ReadBytes;
+using bw::testing::WriteBytes;
 
 class LoadSettingsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         bw::fake::Reset();
         RestoreBuiltInSettings();
-        std::string pattern = (fs::temp_directory_path() / "bw-settings-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
         bw::fake::State().documents = {PathStatus::Found, root_ / "Documents"};
         UseGameFolder(root_ / "Games" / "Game");
     }
 
-    void TearDown() override {
-        RestoreBuiltInSettings();
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
+    void TearDown() override { RestoreBuiltInSettings(); }
 
     // The game's executable need not exist: only its folder matters.
     void UseGameFolder(const fs::path& folder) {
@@ -65,7 +51,7 @@ protected:
 
     // The log's messages without their time stamps.
     std::vector<std::string> LoggedMessages() const {
-        const std::string log = Contents(LogFile());
+        const std::string log = ReadBytes(LogFile());
         std::vector<std::string> messages;
         const std::size_t stampBytes = std::string("[2025-03-07 14:05:09] ").size();
         for (std::size_t start = 0, end; (end = log.find("\r\n", start)) != std::string::npos; start = end + 2)
@@ -79,18 +65,19 @@ protected:
                ", TrimThresholdMB=" + std::to_string(bw::Settings.TrimThresholdMB.load());
     }
 
-    fs::path root_;
+    bw::testing::ScratchFolder scratch_;
+    const fs::path root_ = scratch_.path;
     fs::path settingsFile_;
 };
 
 TEST_F(LoadSettingsTest, FirstStartWritesTheDefaultFileAndTheNextStartReadsIt) {
     bw::LoadSettings();
-    EXPECT_EQ(Contents(settingsFile_), kDefaultFile);
+    EXPECT_EQ(ReadBytes(settingsFile_), kDefaultFile);
     EXPECT_EQ(SettingsNow(), kDefaultNumbers);
     EXPECT_EQ(LoggedMessages(), std::vector<std::string>{"[BW] Created default INI: " + kDefaultNumbers});
 
     bw::LoadSettings();
-    EXPECT_EQ(Contents(settingsFile_), kDefaultFile);
+    EXPECT_EQ(ReadBytes(settingsFile_), kDefaultFile);
     EXPECT_EQ(SettingsNow(), kDefaultNumbers);
     EXPECT_EQ(LoggedMessages().back(), "[BW] INI loaded: " + kDefaultNumbers);
 }
@@ -98,7 +85,7 @@ TEST_F(LoadSettingsTest, FirstStartWritesTheDefaultFileAndTheNextStartReadsIt) {
 TEST_F(LoadSettingsTest, ExistingFileIsReadAndLeftAsItWas) {
     const std::string file = "Iter=250\r\nSleep=\r\nTrimThresholdMB=99999999999\r\nOverlayBatch=0";
     ASSERT_NE(bw::GetSettingsFilePath(), std::nullopt);
-    WriteFile(settingsFile_, file);
+    WriteBytes(settingsFile_, file);
 
     bw::LoadSettings();
     EXPECT_EQ(SettingsNow(), "Iter=250, Sleep=5, Overlay=0, TrimThresholdMB=12288");
@@ -107,14 +94,14 @@ TEST_F(LoadSettingsTest, ExistingFileIsReadAndLeftAsItWas) {
                                     "[BW] INI line 3: TrimThresholdMB= is out of range; kept 12288.",
                                     "[BW] INI loaded: Iter=250, Sleep=5, Overlay=0, TrimThresholdMB=12288",
                                 }));
-    EXPECT_EQ(Contents(settingsFile_), file);
+    EXPECT_EQ(ReadBytes(settingsFile_), file);
 }
 
 TEST_F(LoadSettingsTest, LogsTenBadValuesAndCountsTheRest) {
     ASSERT_NE(bw::GetSettingsFilePath(), std::nullopt);
     std::string file;
     for (int i = 0; i < 12; ++i) file += "Iter=x\n";
-    WriteFile(settingsFile_, file);
+    WriteBytes(settingsFile_, file);
 
     bw::LoadSettings();
     const std::vector<std::string> messages = LoggedMessages();
@@ -129,7 +116,7 @@ TEST_F(LoadSettingsTest, ReadsKeysAcrossTheFilesReadChunks) {
     ASSERT_NE(bw::GetSettingsFilePath(), std::nullopt);
     // "Iter=" straddles the end of the first chunk, Sleep= sits in a third.
     const std::string padding(bw::kSettingsReadChunkBytes - 3, ';');
-    WriteFile(settingsFile_, padding + "\nIter=42\n" + std::string(bw::kSettingsReadChunkBytes, ' ') + "\nSleep=9");
+    WriteBytes(settingsFile_, padding + "\nIter=42\n" + std::string(bw::kSettingsReadChunkBytes, ' ') + "\nSleep=9");
 
     bw::LoadSettings();
     EXPECT_EQ(SettingsNow(), "Iter=42, Sleep=9, Overlay=1, TrimThresholdMB=12288");
@@ -152,7 +139,7 @@ TEST_F(LoadSettingsTest, UnusableLocationKeepsTheBuiltInValuesAndTouchesNoFile) 
         {"a file where the Data folder belongs",
          [](const fs::path& game, const fs::path&) {
              fs::create_directories(game);
-             WriteFile(game / "Data", "");
+             WriteBytes(game / "Data", "");
          }},
         {"an executable path that doesn't convert",
          [](const fs::path&, const fs::path&) {
