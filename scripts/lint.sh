@@ -8,6 +8,18 @@ cd "$(dirname "$0")/.."
 echo "== clang-format =="
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
+echo "== layout =="
+# Each folder of src includes only from itself and the folders before it, so
+# every dependency points one way.
+layers=(platform log settings game workers plugin)
+for i in "${!layers[@]}"; do
+  allowed=$(IFS='|'; echo "${layers[*]:0:i+1}")
+  if git grep -nE '#include "[a-z]+/' -- "src/${layers[i]}" | grep -vE "#include \"($allowed)/"; then
+    echo "lint: src/${layers[i]} includes from a folder that comes after it (${layers[*]})"
+    exit 1
+  fi
+done
+
 echo "== clang-tidy =="
 [ -f build/native/compile_commands.json ] || cmake --preset native >/dev/null
 if ! report=$(git ls-files 'src/*.cpp' ':!src/platform/win32/*' | xargs clang-tidy -p build/native --quiet 2>&1); then

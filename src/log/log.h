@@ -23,6 +23,13 @@ namespace bw {
 // file rather than let an error reach the game.
 std::optional<std::filesystem::path> GetLogFilePath() noexcept;
 
+// Removes the previous run's log so the file holds only this start's lines.
+// Takes the lock every line takes, so it never lands between another
+// thread's open and write. When the old file can't be found or removed (held
+// open by a viewer, a folder in its way) new lines are appended to whatever
+// is there.
+void DeletePreviousLog() noexcept;
+
 // Appends one line: "[YYYY-MM-DD HH:MM:SS] message" ending in CR LF, the
 // message cut after 511 bytes. Opens, appends and closes the file on every
 // call, so a line is on disk once this returns. Safe from any thread; a line

@@ -2,6 +2,7 @@
 #include <ctime>
 #include <fstream>
 #include <mutex>
+#include <system_error>
 
 #include "log/log.h"
 #include "log/log_line.h"
@@ -34,6 +35,18 @@ void AppendLine(const std::filesystem::path& file, const std::string& line) {
 
 std::optional<std::filesystem::path> GetLogFilePath() noexcept {
     return PrepareFileUnder(platform::DocumentsFolder(), LogDirectoryUnder, kLogFileName);
+}
+
+void DeletePreviousLog() noexcept {
+    try {
+        const std::lock_guard lock(gLogLock);
+        const auto file = GetLogFilePath();
+        if (!file) return;
+        std::error_code error;
+        if (std::filesystem::exists(*file, error)) std::filesystem::remove(*file, error);
+    } catch (...) {
+        // The lock could not be taken; the old lines stay.
+    }
 }
 
 void LogMessage(const char* format, ...) noexcept {

@@ -1,24 +1,12 @@
 #include "plugin/load_entry.h"
 
-#include <filesystem>
-#include <system_error>
-
+#include "game/game.h"
 #include "log/log.h"
 #include "platform/platform.h"
 #include "workers/workers.h"
 
 namespace bw {
 namespace {
-
-// The log holds only the lines of the current start. When the old file can't
-// be found or removed (held open by a viewer, a folder in its way) the start
-// goes on and new lines are appended to whatever is there.
-void ResetLog() noexcept {
-    const auto file = GetLogFilePath();
-    if (!file) return;
-    std::error_code error;
-    if (std::filesystem::exists(*file, error)) std::filesystem::remove(*file, error);
-}
 
 void MakeGameWindowBorderless() noexcept {
     using platform::StyleKind;
@@ -71,7 +59,7 @@ extern "C" bool TRVXPlugin_Load(const bw::HostInterface* host) noexcept {
         bw::platform::ShowMessageBox(bw::kRefusalText, bw::kRefusalCaption, bw::kRefusalBoxType);
         return false;
     }
-    bw::ResetLog();
+    bw::DeletePreviousLog();
     bw::MakeGameWindowBorderless();
     bw::StartWorkerThreads();
     return true;

@@ -18,7 +18,6 @@ inline constexpr const char* kRefusalCaption = "Incompatible TRVX";
 inline constexpr const char* kRefusalText = "Velmoria Brackwell requires TRVX 0.2.18.\n.";
 inline constexpr std::uint32_t kRefusalBoxType = 0x00000010;  // MB_OK | MB_ICONERROR
 
-inline constexpr const wchar_t* kGameWindowTitle = L"Velmoria";
 // Clear the caption, frame and system-menu bits (WS_OVERLAPPEDWINDOW) and
 // the edge bits of the extended style; every other bit is left alone.
 inline constexpr std::uint32_t kBorderlessStyleMask = 0xFF30FFFF;

@@ -1,7 +1,8 @@
 #include "workers/overlay_watcher.h"
 
+#include "game/game.h"
+#include "log/log.h"
 #include "platform/platform.h"
-#include "plugin/game_base.h"
 #include "workers/workers.h"
 
 namespace bw {
@@ -24,9 +25,12 @@ struct GuardedGameMemory {
 }  // namespace
 
 platform::ThreadExitCode BW_THREAD_CALL OverlayWatcherThread(void*) {
-    // Without the guard no read of the game's memory is safe, so the image
-    // is treated as unmeasured and the list as absent.
-    const GameImage image{GameBase, platform::InstallReadGuard() ? GameImageSize : 0};
+    const GameImage measured{GameBase, GameImageSize};
+    const char* blind = WatcherBlindReason(platform::InstallReadGuard(), measured);
+    // Said once: a blind watcher never reads the list, which counts as absent
+    // for ever, so the batches the settings switched on would never run.
+    if (blind != nullptr) LogMessage("[BW] Overlay watcher cannot read the game's list (%s); batches stay off.", blind);
+    const GameImage image = blind == nullptr ? measured : GameImage{GameBase, 0};
     for (;;) {
         WatchOverlayOnce(RunState, GuardedGameMemory{}, image);
         platform::SleepMilliseconds(kOverlayWatcherPeriodMs);

@@ -7,28 +7,26 @@
 
 #include <cstdint>
 
+#include "game/game.h"
 #include "workers/run_state.h"
 
 namespace bw {
-
-// Where the watched list lies, fixed for the game build we declare.
-inline constexpr std::uintptr_t kWatchedListSlotOffset = 0x5EBB6B8;  // from the image base
-inline constexpr std::uintptr_t kEntryCountOffset = 0x430;           // 32-bit, in the object
-inline constexpr std::uintptr_t kEntriesOffset = 0x438;              // 64-bit pointer, in the object
-inline constexpr std::uintptr_t kEntryBytes = 8;
-
-static_assert(sizeof(std::uintptr_t) == 8, "the game's pointers are 64 bits wide");
-
-struct GameImage {
-    std::uintptr_t base;
-    std::uintptr_t size;  // 0 when unknown: then nothing in it may be read
-};
 
 namespace detail {
 inline bool OffsetAddress(std::uintptr_t base, std::uintptr_t offset, std::uintptr_t& address) noexcept {
     return !__builtin_add_overflow(base, offset, &address);
 }
 }  // namespace detail
+
+// Why the watcher can never read the game's list, or nullptr when it can:
+// without the fault guard no read of the game's memory is safe, and the slot
+// must lie inside an image of known size.
+inline const char* WatcherBlindReason(bool readGuardInstalled, GameImage image) noexcept {
+    if (!readGuardInstalled) return "read guard not installed";
+    if (image.size == 0) return "image not measured";
+    if (image.size < kImageBytesHoldingTheSlot) return "image too small";
+    return nullptr;
+}
 
 // Any non-zero entry among `count` from `first`, read one Load64 at a time:
 // for readers that have no faster way to scan.
@@ -52,8 +50,7 @@ bool AnyNonZero64ByLoads(const Reader& memory, std::uintptr_t first, std::uint32
 template <class Reader>
 bool WatchedListHasEntry(const Reader& memory, GameImage image) noexcept {
     std::uintptr_t slot = 0;
-    if (image.size < kWatchedListSlotOffset + sizeof(std::uint64_t) ||
-        !detail::OffsetAddress(image.base, kWatchedListSlotOffset, slot))
+    if (image.size < kImageBytesHoldingTheSlot || !detail::OffsetAddress(image.base, kWatchedListSlotOffset, slot))
         return false;
     std::uint64_t object = 0;
     if (!memory.Load64(slot, object) || object == 0) return false;

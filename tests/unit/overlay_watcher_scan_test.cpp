@@ -139,7 +139,8 @@ TEST(OverlayWatcherScan, AbsentListsAreIdleWithoutReadingFurther) {
     }
 }
 
-TEST(OverlayWatcherScan, SlotOutsideTheImageIsNeverRead) {
+// The reason is what the log says when the watcher can't watch.
+TEST(OverlayWatcherScan, SlotOutsideTheImageIsNeverReadAndTheReasonIsNamed) {
     FakeGame game;
     game.SetList(1);
     game.entries[0] = 1;
@@ -148,18 +149,22 @@ TEST(OverlayWatcherScan, SlotOutsideTheImageIsNeverRead) {
         const char* name;
         GameImage image;
         bool found;
+        std::string blindReason;
     };
     const Case cases[] = {
-        {"image covers the slot exactly", image, true},
-        {"image 1 byte short", {image.base, image.size - 1}, false},
-        {"image not measured", {image.base, 0}, false},
-        {"slot address would overflow", {UINTPTR_MAX - kWatchedListSlotOffset + 1, image.size}, false},
+        {"image covers the slot exactly", image, true, ""},
+        {"image 1 byte short", {image.base, image.size - 1}, false, "image too small"},
+        {"image not measured", {image.base, 0}, false, "image not measured"},
+        {"slot address would overflow", {UINTPTR_MAX - kWatchedListSlotOffset + 1, image.size}, false, ""},
     };
     for (const Case& c : cases) {
         RecordingReader reader = game.Reader();
         EXPECT_EQ(WatchedListHasEntry(reader, c.image), c.found) << c.name;
         EXPECT_EQ(reader.reads.empty(), !c.found) << c.name;
+        const char* reason = bw::WatcherBlindReason(true, c.image);
+        EXPECT_EQ(reason != nullptr ? reason : "", c.blindReason) << c.name;
     }
+    EXPECT_STREQ(bw::WatcherBlindReason(false, image), "read guard not installed");
 }
 
 TEST(OverlayWatcherScan, ObjectWhoseFieldsWouldPassTheTopOfMemoryIsIdle) {

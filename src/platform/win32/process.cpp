@@ -1,4 +1,5 @@
 // Threads, time and the process's memory.
+#include "platform/image_header.h"
 #include "platform/platform.h"
 #include "platform/win32/win32.h"
 // After windows.h, which it needs.
@@ -32,14 +33,15 @@ bool TrimWorkingSet() noexcept {
 
 ModuleImage MainModuleImage() noexcept {
     // The module handle of the executable is its load address, and its
-    // headers stay mapped for the life of the process.
+    // headers stay mapped for the life of the process. Only the pages they
+    // share one protection with are read, whatever their fields claim.
     const auto base = reinterpret_cast<std::uintptr_t>(GetModuleHandleA(nullptr));
     if (base == 0) return {0, 0};
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    if (dos->e_magic != IMAGE_DOS_SIGNATURE) return {base, 0};
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + static_cast<std::uintptr_t>(dos->e_lfanew));
-    if (nt->Signature != IMAGE_NT_SIGNATURE) return {base, 0};
-    return {base, nt->OptionalHeader.SizeOfImage};
+    MEMORY_BASIC_INFORMATION headers{};
+    if (VirtualQuery(reinterpret_cast<const void*>(base), &headers, sizeof headers) == 0 ||
+        headers.State != MEM_COMMIT || (headers.Protect & (PAGE_NOACCESS | PAGE_GUARD)) != 0)
+        return {base, 0};
+    return {base, ImageSizeFromHeaders(reinterpret_cast<const std::byte*>(base), headers.RegionSize)};
 }
 
 }  // namespace bw::platform

@@ -1,5 +1,4 @@
-#include "plugin/game_base.h"
-
+#include "game/game.h"
 #include "platform/platform.h"
 
 namespace bw {

@@ -1,0 +1,40 @@
+// What the plug-in knows about the game: where its executable image lies,
+// its main window's title, and the layout of the list the overlay watcher
+// reads. Everything here is fixed for the game build the version record
+// declares; nothing else in the plug-in hard-codes a fact of the game's.
+#pragma once
+
+#include <cstdint>
+
+namespace bw {
+
+// --- The game's executable image -------------------------------------------
+
+// Load address of the process's main executable (the game, not this
+// library), and the size of that image in bytes (0 when it could not be
+// measured). Taken once while the library loads, before the host can call us
+// and before any of our threads exists, so readers need no synchronisation.
+extern const std::uintptr_t GameBase;
+extern const std::uintptr_t GameImageSize;
+
+struct GameImage {
+    std::uintptr_t base;
+    std::uintptr_t size;  // 0 when unknown: then nothing in it may be read
+};
+
+// --- The game's main window ------------------------------------------------
+
+inline constexpr const wchar_t* kGameWindowTitle = L"Velmoria";
+
+// --- The watched list -------------------------------------------------------
+
+inline constexpr std::uintptr_t kWatchedListSlotOffset = 0x5EBB6B8;  // 64-bit pointer, from the image base
+inline constexpr std::uintptr_t kEntryCountOffset = 0x430;           // 32-bit, in the object
+inline constexpr std::uintptr_t kEntriesOffset = 0x438;              // 64-bit pointer, in the object
+inline constexpr std::uintptr_t kEntryBytes = 8;
+// An image smaller than this does not hold the slot.
+inline constexpr std::uintptr_t kImageBytesHoldingTheSlot = kWatchedListSlotOffset + sizeof(std::uint64_t);
+
+static_assert(sizeof(std::uintptr_t) == 8, "the game's pointers are 64 bits wide");
+
+}  // namespace bw
