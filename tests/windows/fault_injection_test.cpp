@@ -10,9 +10,21 @@
 
 namespace sandbox {
 // Found by argument lookup, so test names show the state, not its bytes.
-void PrintTo(ListState state, std::ostream* out) {
-    *out << (state == ListState::NullEntries ? "NullEntries" : "FreedEntries");
+const char* NameOf(ListState state) {
+    switch (state) {
+        case ListState::NullEntries:
+            return "NullEntries";
+        case ListState::FreedEntries:
+            return "FreedEntries";
+        case ListState::GuardedEntries:
+            return "GuardedEntries";
+        case ListState::GuardedObject:
+            return "GuardedObject";
+        default:
+            return "Other";
+    }
 }
+void PrintTo(ListState state, std::ostream* out) { *out << NameOf(state); }
 }  // namespace sandbox
 
 namespace {
@@ -165,23 +177,33 @@ INSTANTIATE_TEST_SUITE_P(
                                   "] [BW] INI line 1: TrimThresholdMB= has no number; kept 12288.\r\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// A list the game has left half-made or already released: the watcher calls
-// it idle and the batches wait.
+// A list the game has left half-made, already released, or on a page that
+// carries PAGE_GUARD: the watcher calls it idle and the batches wait. A
+// guard page is left exactly as the game set it, guard and all.
 class BrokenList : public FaultInjection, public ::testing::WithParamInterface<ListState> {};
 
-TEST_P(BrokenList, CountsAsIdle) {
+TEST_P(BrokenList, CountsAsIdleAndLeavesTheGamesPagesAsTheyWere) {
     const auto game = wintest::StartBrackwellInGame(GetParam());
     ASSERT_TRUE(wintest::WaitForLogLine("] [MM] WS:"));
     EXPECT_EQ(Log().find("CPU worker active"), std::string::npos);
+    if (void* page = sandbox::GuardedListPage()) {
+        // Polled: each pass of the watcher clears the bit for the instant
+        // between its fault and its repair.
+        EXPECT_TRUE(wintest::WaitUntil([page] {
+            MEMORY_BASIC_INFORMATION info{};
+            return VirtualQuery(page, &info, sizeof info) != 0 && (info.Protect & PAGE_GUARD) != 0;
+        }));
+        EXPECT_TRUE(wintest::WaitUntil([page] { return wintest::OwnersLoadRaisesGuardPageViolation(page); }));
+    }
     sandbox::SetListState(ListState::Present);
     EXPECT_TRUE(wintest::WaitForLogLine("CPU worker active: 499950.000000"));
     wintest::ExpectGameHealthy(game, "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Lists, BrokenList, ::testing::Values(ListState::NullEntries, ListState::FreedEntries),
-                         [](const auto& info) {
-                             return info.param == ListState::NullEntries ? "NullEntries" : "FreedEntries";
-                         });
+INSTANTIATE_TEST_SUITE_P(Lists, BrokenList,
+                         ::testing::Values(ListState::NullEntries, ListState::FreedEntries, ListState::GuardedEntries,
+                                           ListState::GuardedObject),
+                         [](const auto& info) { return sandbox::NameOf(info.param); });
 
 TEST_F(FaultInjection, AGameThreadChurningTheListForThirtySecondsNeverFaultsTheWatcher) {
     const auto game = wintest::StartBrackwellInGame(ListState::Present);

@@ -4,10 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cwchar>
+#include <memory>
 #include <thread>
 
+#include "game/game.h"
 #include "platform/win32/win32.h"
-#include "workers/overlay_watcher.h"
 
 namespace sandbox {
 namespace {
@@ -60,6 +61,26 @@ constexpr std::uint32_t kChurnEntryCount = 1u << 16;
 // The page array the object points at, if it is one; released when replaced.
 std::uint64_t* gPageArray = nullptr;
 
+// The page of a Guarded* state, and whether it holds a copy of the object.
+void* gGuardedPage = nullptr;
+bool gGuardedPageIsObject = false;
+
+void Guard(void* page) {
+    DWORD previous = 0;
+    VirtualProtect(page, sizeof(WatchedGameObject), PAGE_READWRITE | PAGE_GUARD, &previous);
+}
+
+// The object as the game might place it: on a page of its own, guarded.
+WatchedGameObject* NewGuardedObject(std::uint64_t* entries) {
+    void* page = VirtualAlloc(nullptr, sizeof(WatchedGameObject), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (page == nullptr) return nullptr;
+    WatchedGameObject* placed = std::construct_at(static_cast<WatchedGameObject*>(page));
+    placed->EntryCount.store(kEntryCount);
+    placed->Entries.store(entries);
+    Guard(page);
+    return placed;
+}
+
 void PublishEntries(std::uint64_t* entries, bool isPageArray) {
     gObject.Entries.store(entries);
     if (gPageArray != nullptr && gPageArray != entries) VirtualFree(gPageArray, 0, MEM_RELEASE);
@@ -75,7 +96,9 @@ bool ParseState(const std::wstring& word, ListState& state) {
                   {L"present", ListState::Present},
                   {L"cleared", ListState::Cleared},
                   {L"null-entries", ListState::NullEntries},
-                  {L"freed-entries", ListState::FreedEntries}};
+                  {L"freed-entries", ListState::FreedEntries},
+                  {L"guarded-entries", ListState::GuardedEntries},
+                  {L"guarded-object", ListState::GuardedObject}};
     for (const auto& entry : kNames)
         if (word == entry.name) {
             state = entry.state;
@@ -96,23 +119,46 @@ bool InstallWatchedGameObject() {
 void SetListState(ListState state) {
     std::atomic<std::uint64_t>* slot = Slot();
     if (slot == nullptr) return;
+    void* const oldGuardedObject = gGuardedPageIsObject ? gGuardedPage : nullptr;
+    gGuardedPage = nullptr;
+    gGuardedPageIsObject = false;
     if (state == ListState::Absent) {
         slot->store(0);
-        return;
-    }
-    SetEntries(state == ListState::Present ? reinterpret_cast<std::uint64_t>(&gObject) : 0);
-    if (state == ListState::FreedEntries) {
-        // Decommitted, not released: reads fault, and the address can't be
-        // handed out again while the object still points there.
-        std::uint64_t* entries = NewPageArray(kEntryCount, 1);
-        if (entries != nullptr) VirtualFree(entries, kEntryCount * sizeof(std::uint64_t), MEM_DECOMMIT);
-        PublishEntries(entries, true);
     } else {
-        PublishEntries(state == ListState::NullEntries ? nullptr : gEntries, false);
+        const bool entryPresent =
+            state == ListState::Present || state == ListState::GuardedEntries || state == ListState::GuardedObject;
+        SetEntries(entryPresent ? reinterpret_cast<std::uint64_t>(&gObject) : 0);
+        if (state == ListState::FreedEntries) {
+            // Decommitted, not released: reads fault, and the address can't be
+            // handed out again while the object still points there.
+            std::uint64_t* entries = NewPageArray(kEntryCount, 1);
+            if (entries != nullptr) VirtualFree(entries, kEntryCount * sizeof(std::uint64_t), MEM_DECOMMIT);
+            PublishEntries(entries, true);
+        } else if (state == ListState::GuardedEntries) {
+            std::uint64_t* entries = NewPageArray(kEntryCount, 1);
+            if (entries != nullptr) {
+                Guard(entries);
+                gGuardedPage = entries;
+            }
+            PublishEntries(entries, true);
+        } else {
+            PublishEntries(state == ListState::NullEntries ? nullptr : gEntries, false);
+        }
+        gObject.EntryCount.store(state == ListState::Empty ? 0 : kEntryCount);
+        WatchedGameObject* object = &gObject;
+        if (state == ListState::GuardedObject) {
+            object = NewGuardedObject(gEntries);  // null, so the list is absent, without a page
+            gGuardedPage = object;
+            gGuardedPageIsObject = true;
+        }
+        slot->store(reinterpret_cast<std::uint64_t>(object));
     }
-    gObject.EntryCount.store(state == ListState::Empty ? 0 : kEntryCount);
-    slot->store(reinterpret_cast<std::uint64_t>(&gObject));
+    // Released only once the slot no longer points there; a late read of it
+    // faults, as it would in the game.
+    if (oldGuardedObject != nullptr) VirtualFree(oldGuardedObject, 0, MEM_RELEASE);
 }
+
+void* GuardedListPage() { return gGuardedPage; }
 
 bool ParseListScript(const std::wstring& script, std::vector<ListChange>& changes) {
     changes.clear();

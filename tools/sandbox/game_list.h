@@ -14,6 +14,10 @@ enum class ListState {
     Cleared,       // five entries, all null
     NullEntries,   // a count of five but no array
     FreedEntries,  // a count of five, the array's memory already released
+    // Five entries, the last non-null, but on a page that carries PAGE_GUARD
+    // (another thread's stack, a debugger's watch): the array, or the object.
+    GuardedEntries,
+    GuardedObject,
 };
 
 struct ListChange {
@@ -25,6 +29,8 @@ struct ListChange {
 // not reach the slot (the build lost its large zero-filled area).
 bool InstallWatchedGameObject();
 void SetListState(ListState state);
+// The guarded page of the last Guarded* state set; null after any other.
+void* GuardedListPage();
 
 // "0:present,3000:cleared" -> changes in time order; false on a bad word.
 bool ParseListScript(const std::wstring& script, std::vector<ListChange>& changes);

@@ -3,8 +3,8 @@
 // even reports zeros for pages that are gone. So the loads are tiny routines
 // of our own, each with exactly one instruction that reads game memory (a
 // single load, or the one load in the scan's loop); a vectored handler
-// recognises an access violation at exactly those instructions and resumes
-// at a routine that returns failure. Any other fault is passed on untouched.
+// recognises a fault at exactly those instructions and resumes at a routine
+// that returns failure. Any other fault is passed on untouched.
 #include "platform/platform.h"
 #include "platform/win32/win32.h"
 
@@ -73,13 +73,36 @@ int bw_GuardedLoadFailed() noexcept;
 namespace bw::platform {
 namespace {
 
+// What a load from memory the game has freed and reused can raise: no page
+// there, a guard page of someone else's, or a mapped file that can't be read.
+bool IsRecoverableLoadFault(DWORD code) {
+    return code == EXCEPTION_ACCESS_VIOLATION || code == STATUS_GUARD_PAGE_VIOLATION || code == EXCEPTION_IN_PAGE_ERROR;
+}
+
+bool IsGuardedLoadInstruction(DWORD64 rip) {
+    return rip == reinterpret_cast<DWORD64>(&bw_GuardedLoad64) || rip == reinterpret_cast<DWORD64>(&bw_GuardedLoad32) ||
+           rip == reinterpret_cast<DWORD64>(&bw_GuardedScanLoad);
+}
+
+// The system clears a guard page's guard bit as it raises the exception. The
+// page belongs to the game (a thread's stack growth, a debugger's watch, an
+// allocator's fence), so put the bit back: its owner's next access raises
+// the exception it would have raised had we never looked.
+void RearmGuardPage(const EXCEPTION_RECORD& record) {
+    if (record.NumberParameters < 2) return;
+    const auto* page = reinterpret_cast<const void*>(record.ExceptionInformation[1]);
+    MEMORY_BASIC_INFORMATION now{};
+    if (VirtualQuery(page, &now, sizeof now) == 0 || now.State != MEM_COMMIT || (now.Protect & PAGE_GUARD) != 0) return;
+    DWORD previous = 0;
+    VirtualProtect(const_cast<void*>(page), 1, now.Protect | PAGE_GUARD, &previous);
+}
+
 LONG CALLBACK RecoverGuardedLoadFault(EXCEPTION_POINTERS* exception) {
-    if (exception->ExceptionRecord->ExceptionCode != EXCEPTION_ACCESS_VIOLATION) return EXCEPTION_CONTINUE_SEARCH;
+    const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
     CONTEXT& context = *exception->ContextRecord;
-    if (context.Rip != reinterpret_cast<DWORD64>(&bw_GuardedLoad64) &&
-        context.Rip != reinterpret_cast<DWORD64>(&bw_GuardedLoad32) &&
-        context.Rip != reinterpret_cast<DWORD64>(&bw_GuardedScanLoad))
+    if (!IsRecoverableLoadFault(record.ExceptionCode) || !IsGuardedLoadInstruction(context.Rip))
         return EXCEPTION_CONTINUE_SEARCH;
+    if (record.ExceptionCode == STATUS_GUARD_PAGE_VIOLATION) RearmGuardPage(record);
     context.Rip = reinterpret_cast<DWORD64>(&bw_GuardedLoadFailed);
     return EXCEPTION_CONTINUE_EXECUTION;
 }

@@ -12,7 +12,35 @@
 #include "platform/platform.h"
 #include "process_figures.h"
 
+// A load exactly like the guarded ones, but outside them: its faults must
+// reach the handlers after the plug-in's.
+asm(R"(
+    .text
+    .p2align 4
+    .globl bwtest_PlainLoad64
+    .def bwtest_PlainLoad64; .scl 2; .type 32; .endef
+bwtest_PlainLoad64:
+    movq (%rcx), %rax
+    ret
+)");
+
 namespace wintest {
+namespace {
+
+std::uint64_t gStandIn = 0;
+bool gGuardRaised = false;
+
+LONG CALLBACK NoteGuardPageViolation(EXCEPTION_POINTERS* exception) {
+    CONTEXT& context = *exception->ContextRecord;
+    if (exception->ExceptionRecord->ExceptionCode != STATUS_GUARD_PAGE_VIOLATION ||
+        context.Rip != reinterpret_cast<DWORD64>(&bwtest_PlainLoad64))
+        return EXCEPTION_CONTINUE_SEARCH;
+    gGuardRaised = true;
+    context.Rcx = reinterpret_cast<DWORD64>(&gStandIn);  // the load runs again, from readable memory
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+}  // namespace
 
 std::filesystem::path LogPath() {
     // Computed, not asked of the plug-in's code, which would create the
@@ -73,20 +101,6 @@ sandbox::LoadedPlugin LoadBrackwell() {
     return plugin;
 }
 
-sandbox::GameWindow StartBrackwellInGame(sandbox::ListState list) {
-    EXPECT_TRUE(sandbox::InstallWatchedGameObject());
-    sandbox::SetListState(list);
-    const sandbox::LoadedPlugin plugin = LoadBrackwell();
-    if (plugin.load == nullptr) return {};
-    static const bw::HostInterface host{bw::kAcceptedHostVersion};
-    static std::atomic<int> result{-1};
-    const sandbox::GameWindow game = sandbox::StartGameWindow([load = plugin.load] { result = load(&host) ? 1 : 0; });
-    EXPECT_NE(game.window, nullptr);
-    EXPECT_TRUE(WaitUntil([] { return result != -1; }));
-    EXPECT_EQ(result, 1);
-    return game;
-}
-
 void ExpectGameHealthy(const sandbox::GameWindow& game, const std::string& earlierLog) {
     DWORD_PTR answer = 0;
     EXPECT_NE(SendMessageTimeoutW(game.window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer), 0)
@@ -98,6 +112,14 @@ void ExpectGameHealthy(const sandbox::GameWindow& game, const std::string& earli
     for (std::string line; std::getline(lines, line);)
         EXPECT_TRUE(std::regex_match(line, whole)) << "not a whole line: " << line;
     EXPECT_TRUE(log.empty() || log.ends_with("\r\n"));
+}
+
+bool OwnersLoadRaisesGuardPageViolation(const void* address) {
+    gGuardRaised = false;
+    void* handler = AddVectoredExceptionHandler(1, NoteGuardPageViolation);
+    bwtest_PlainLoad64(reinterpret_cast<std::uintptr_t>(address));
+    RemoveVectoredExceptionHandler(handler);
+    return gGuardRaised;
 }
 
 }  // namespace wintest

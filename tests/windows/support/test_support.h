@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -10,6 +11,9 @@
 #include "game_list.h"
 #include "game_window.h"
 #include "plugin_host.h"
+
+// One plain 64-bit load, as any code of the game's might make.
+extern "C" std::uint64_t bwtest_PlainLoad64(std::uintptr_t address) noexcept;
 
 namespace wintest {
 
@@ -30,6 +34,11 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 
 // True once the log holds `text`, within the timeout.
 bool WaitForLogLine(const std::string& text, std::chrono::milliseconds timeout = std::chrono::seconds(15));
+
+// Whether a load of the game's own from `address` raises the guard-page
+// exception, as it does while the page carries PAGE_GUARD (which the load
+// then clears, as the system does).
+bool OwnersLoadRaisesGuardPageViolation(const void* address);
 
 // Threads of this process right now.
 int CountOwnThreads();
