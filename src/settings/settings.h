@@ -19,14 +19,18 @@ struct SettingsValues {
 
 inline constexpr SettingsValues kBuiltInSettings{10000, 5, true, 12288};
 
+// Every field is an atomic of its own: the memory monitor reads the
+// threshold on its thread, and a second call of the load entry loads the
+// file again while the first CPU worker reads the rest. Lock-free, so no
+// reader ever waits; no two fields are read together as one snapshot.
 struct SettingsRecord {
-    std::int32_t Iter;   // terms in one CPU worker batch
-    std::int32_t Sleep;  // pause after each CPU worker cycle, ms
-    bool OverlayBatch;   // the CPU worker's switch
-    // Read by the memory monitor on its own thread while the CPU worker's
-    // thread may be loading it, so it is stored and read as one atomic value.
+    std::atomic<std::int32_t> Iter;   // terms in one CPU worker batch
+    std::atomic<std::int32_t> Sleep;  // pause after each CPU worker cycle, ms
+    std::atomic<bool> OverlayBatch;   // the CPU worker's switch
     std::atomic<std::int32_t> TrimThresholdMB;
 };
+
+static_assert(std::atomic<std::int32_t>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
 
 // Built-in defaults from the moment the library is loaded; no start-up code.
 extern constinit SettingsRecord Settings;

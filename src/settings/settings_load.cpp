@@ -20,13 +20,13 @@ constexpr const char* kWriteFailedFormat =
     "TrimThresholdMB=%d";
 
 SettingsValues CurrentSettings() noexcept {
-    return {Settings.Iter, Settings.Sleep, Settings.OverlayBatch, Settings.TrimThresholdMB.load()};
+    return {Settings.Iter.load(), Settings.Sleep.load(), Settings.OverlayBatch.load(), Settings.TrimThresholdMB.load()};
 }
 
 void StoreSettings(const SettingsValues& values) noexcept {
-    Settings.Iter = values.Iter;
-    Settings.Sleep = values.Sleep;
-    Settings.OverlayBatch = values.OverlayBatch;
+    Settings.Iter.store(values.Iter);
+    Settings.Sleep.store(values.Sleep);
+    Settings.OverlayBatch.store(values.OverlayBatch);
     Settings.TrimThresholdMB.store(values.TrimThresholdMB);
 }
 

@@ -11,17 +11,17 @@ platform::ThreadExitCode BW_THREAD_CALL CpuWorkerThread(void*) {
     // The settings are read on this thread, and only after they are loaded
     // may the watcher arm the batches.
     LoadSettings();
-    const bool overlayBatch = Settings.OverlayBatch;
+    const bool overlayBatch = Settings.OverlayBatch.load();
     RunState.OverlayBatch.store(overlayBatch);
     LogMessage(overlayBatch ? "[BW] Overlay batch enabled." : "[BW] Overlay batch disabled.");
 
     CpuWorkerProgress progress;
     for (;;) {
-        if (AdvanceCpuWorker(progress, RunState, Settings.Iter))
+        if (AdvanceCpuWorker(progress, RunState, Settings.Iter.load()))
             LogMessage("[BW] CPU worker active: %f", progress.accumulator);
         // A negative Sleep is kept as the settings file says: as an unsigned
         // count it is a pause of days, or -1 one without end.
-        platform::SleepMilliseconds(static_cast<std::uint32_t>(Settings.Sleep));
+        platform::SleepMilliseconds(static_cast<std::uint32_t>(Settings.Sleep.load()));
     }
 }
 

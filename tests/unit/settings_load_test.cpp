@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fake_platform.h"
@@ -95,6 +97,23 @@ TEST_F(LoadSettingsTest, ExistingFileIsReadAndLeftAsItWas) {
                                     "[BW] INI loaded: Iter=250, Sleep=5, Overlay=0, TrimThresholdMB=12288",
                                 }));
     EXPECT_EQ(ReadBytes(settingsFile_), file);
+}
+
+// A second load call reads the file again while the first CPU worker and the
+// memory monitor read their settings; ThreadSanitizer reports any field that
+// is not safe to store while others read it.
+TEST_F(LoadSettingsTest, ReloadingWhileWorkersReadIsRaceFree) {
+    ASSERT_NE(bw::GetSettingsFilePath(), std::nullopt);
+    WriteBytes(settingsFile_, "Iter=7\r\nSleep=3\r\nOverlayBatch=0\r\nTrimThresholdMB=9\r\n");
+    std::atomic<bool> done{false};
+    std::thread reader([&done] {
+        for (std::int64_t sum = 0; !done; sum += bw::Settings.Iter + bw::Settings.Sleep + bw::Settings.TrimThresholdMB)
+            if (bw::Settings.OverlayBatch) ++sum;
+    });
+    for (int load = 0; load < 20; ++load) bw::LoadSettings();
+    done = true;
+    reader.join();
+    EXPECT_EQ(SettingsNow(), "Iter=7, Sleep=3, Overlay=0, TrimThresholdMB=9");
 }
 
 TEST_F(LoadSettingsTest, LogsTenBadValuesAndCountsTheRest) {
