@@ -139,6 +139,13 @@ TEST_F(LoadSettingsTest, ReadsKeysAcrossTheFilesReadChunks) {
 
     bw::LoadSettings();
     EXPECT_EQ(SettingsNow(), "Iter=42, Sleep=9, Overlay=1, TrimThresholdMB=12288");
+
+    // The last, short read passes on only its own bytes: behind them the
+    // buffer still holds "12345\n" of the chunk before.
+    const std::string first = "Sleep=12345\n";
+    WriteBytes(settingsFile_, first + std::string(bw::kSettingsReadChunkBytes - first.size() - 1, ';') + "\nIter=3");
+    bw::LoadSettings();
+    EXPECT_EQ(SettingsNow(), "Iter=3, Sleep=12345, Overlay=1, TrimThresholdMB=12288");
 }
 
 TEST_F(LoadSettingsTest, FolderAtTheFilesPathReadsAsEmpty) {
