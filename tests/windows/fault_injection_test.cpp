@@ -11,18 +11,9 @@
 namespace sandbox {
 // Found by argument lookup, so test names show the state, not its bytes.
 const char* NameOf(ListState state) {
-    switch (state) {
-        case ListState::NullEntries:
-            return "NullEntries";
-        case ListState::FreedEntries:
-            return "FreedEntries";
-        case ListState::GuardedEntries:
-            return "GuardedEntries";
-        case ListState::GuardedObject:
-            return "GuardedObject";
-        default:
-            return "Other";
-    }
+    static constexpr const char* kNames[] = {"Absent",      "Empty",        "Present",        "Cleared",
+                                             "NullEntries", "FreedEntries", "GuardedEntries", "GuardedObject"};
+    return kNames[static_cast<int>(state)];
 }
 void PrintTo(ListState state, std::ostream* out) { *out << NameOf(state); }
 }  // namespace sandbox
