@@ -45,7 +45,7 @@ void DeletePreviousLog() noexcept {
         std::error_code error;
         if (std::filesystem::exists(*file, error)) std::filesystem::remove(*file, error);
     } catch (...) {
-        // The lock could not be taken; the old lines stay.
+        // No lock or no memory for the path: the old lines stay.
     }
 }
 
