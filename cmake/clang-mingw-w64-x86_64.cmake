@@ -14,6 +14,7 @@ set(CMAKE_CXX_COMPILER_TARGET ${BW_MINGW_TARGET})
 # /usr/include or /usr/lib, which clang searches for this target otherwise.
 set(CMAKE_SYSROOT /usr/${BW_MINGW_TARGET})
 set(CMAKE_RC_COMPILER llvm-rc)
+set(CMAKE_STRIP llvm-strip)
 # GNU objdump for the checks of the built files: its dump of a PE's import
 # and export tables is what they parse.
 set(CMAKE_OBJDUMP ${BW_MINGW_TARGET}-objdump)
