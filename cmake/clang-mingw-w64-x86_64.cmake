@@ -26,8 +26,8 @@ cmake_path(GET bw_libgcc PARENT_PATH BW_MINGW_GCC_DIR)
 if(NOT EXISTS ${BW_MINGW_GCC_DIR}/include/c++/${BW_MINGW_TARGET})
   message(FATAL_ERROR "no MinGW-w64 libstdc++ headers in ${BW_MINGW_GCC_DIR} (scripts/install-deps.sh installs them)")
 endif()
-set(CMAKE_CXX_FLAGS_INIT
-    "-isystem ${BW_MINGW_GCC_DIR}/include/c++ -isystem ${BW_MINGW_GCC_DIR}/include/c++/${BW_MINGW_TARGET}")
+set(CMAKE_CXX_STANDARD_INCLUDE_DIRECTORIES ${BW_MINGW_GCC_DIR}/include/c++
+    ${BW_MINGW_GCC_DIR}/include/c++/${BW_MINGW_TARGET})
 # Clang links libstdc++ itself; its posix thread model needs winpthread. lld
 # searches archives whatever their place on the command line.
 foreach(kind EXE SHARED MODULE)
