@@ -141,25 +141,33 @@ exports=$($objdump -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/s/^
   sort | paste -sd' ')
 row "DLL: exports" "$exports" "exactly two" - "$([ "$(wc -w <<<"$exports")" -eq 2 ] && echo yes || echo NO)"
 
-reproducible="DLL: sha256 of two clean builds in two folders"
+# Two clean builds must agree on the DLL and on the PDB that matches it.
+declare -A built=([DLL]=Brackwell.dll [PDB]=Brackwell.pdb)
+reproducible() { echo "$1: sha256 of two clean builds in two folders"; }
+sha256() { sha256sum "$1" | cut -c1-64; }
 if ((${#smoke[@]})); then
-  row "$reproducible" "$(sha256sum "$dll" | cut -c1-64) (one build: not rebuilt in a smoke run)" identical - -
+  for kind in DLL PDB; do
+    row "$(reproducible $kind)" "$(sha256 "$windows/${built[$kind]}") (one build: not rebuilt in a smoke run)" \
+      identical - -
+  done
 else
-  progress "two clean builds of the DLL"
-  sums=()
+  progress "two clean builds of the DLL and its PDB"
+  declare -A sums
   for copy in 1 2; do
     scratch="build/benchmark-dll-$copy"
     rm -rf "$scratch"
     quietly cmake --preset windows -B "$scratch"
     quietly cmake --build "$scratch" --target Brackwell
-    sums+=("$(sha256sum "$scratch/Brackwell.dll" | cut -c1-64)")
+    for kind in DLL PDB; do sums[$kind$copy]=$(sha256 "$scratch/${built[$kind]}"); done
     rm -rf "$scratch"
   done
-  if [ "${sums[0]}" = "${sums[1]}" ]; then
-    row "$reproducible" "both ${sums[0]}" identical - yes
-  else
-    row "$reproducible" "${sums[0]} / ${sums[1]}" identical - NO
-  fi
+  for kind in DLL PDB; do
+    if [ "${sums[${kind}1]}" = "${sums[${kind}2]}" ]; then
+      row "$(reproducible $kind)" "both ${sums[${kind}1]}" identical - yes
+    else
+      row "$(reproducible $kind)" "${sums[${kind}1]} / ${sums[${kind}2]}" identical - NO
+    fi
+  done
 fi
 
 # One table, its columns lined up.

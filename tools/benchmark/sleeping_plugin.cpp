@@ -20,12 +20,13 @@ DWORD WINAPI SleepForever(void* periodMs) {
 
 extern "C" {
 
-// What the sandbox checks before it calls the load entry.
-[[gnu::dllexport]] bw::PluginVersionRecord TRVXPlugin_Version = {
+// What the sandbox checks before it calls the load entry. Both are exported
+// by sleeping_plugin.def, as Brackwell's are by its own.
+bw::PluginVersionRecord TRVXPlugin_Version = {
     1, 1, "Sleeping threads", "Brackwell benchmark", 0, 0, {bw::kSupportedGameVersion}, {},
 };
 
-[[gnu::dllexport]] bool TRVXPlugin_Load(const bw::HostInterface*) noexcept {
+bool TRVXPlugin_Load(const bw::HostInterface*) noexcept {
     for (const std::uintptr_t periodMs : kPeriodsMs)
         CreateThread(nullptr, 0, SleepForever, reinterpret_cast<void*>(periodMs), 0, nullptr);
     return true;

@@ -11,7 +11,7 @@
 namespace bench {
 
 // printf into a string.
-std::string Text(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
+std::string Text(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // "yes" or "NO", for the last column.
 const char* Holds(bool holds);
