@@ -90,11 +90,21 @@ ModuleImage MainModuleImage() noexcept;
 // Reads the game owns and may free or move at any moment. Each is one load of
 // the item's full width; a load that would fault returns false instead of
 // ending the process. InstallReadGuard must have run on some thread first.
+// On Windows these three are the load routines themselves, written in
+// assembly under the names given here: the watcher calls them directly, every
+// 10 ms, with no wrapper between.
+#ifdef _WIN32
+#define BW_LOAD_ROUTINE(name) asm(name)
+#else
+#define BW_LOAD_ROUTINE(name)
+#endif
 bool InstallReadGuard() noexcept;
-bool GuardedLoad64(std::uintptr_t address, std::uint64_t& value) noexcept;
-bool GuardedLoad32(std::uintptr_t address, std::uint32_t& value) noexcept;
+bool GuardedLoad64(std::uintptr_t address, std::uint64_t& value) noexcept BW_LOAD_ROUTINE("bw_GuardedLoad64");
+bool GuardedLoad32(std::uintptr_t address, std::uint32_t& value) noexcept BW_LOAD_ROUTINE("bw_GuardedLoad32");
 // Reads `count` 64-bit entries from `first` up, each once with one load, and
-// says whether any is non-zero; false when a load would fault.
-bool GuardedAnyNonZero64(std::uintptr_t first, std::uint32_t count, bool& found) noexcept;
+// says whether any is non-zero; false, with `found` false, when a load would
+// fault.
+bool GuardedAnyNonZero64(std::uintptr_t first, std::uint32_t count, bool& found) noexcept
+    BW_LOAD_ROUTINE("bw_GuardedAnyNonZero64");
 
 }  // namespace bw::platform

@@ -8,10 +8,11 @@
 #include "platform/platform.h"
 #include "platform/win32/win32.h"
 
-// Win64 calling convention: rcx = address, rdx = where to store the value,
-// eax = 1 on success. Leaf routines that never touch the stack, so they need
-// no unwind data, and the failure routine can take over a faulted load's
-// frame as is: its ret goes straight back to the load's caller.
+// The bodies of GuardedLoad64, GuardedLoad32 and GuardedAnyNonZero64, under
+// the names platform.h gives them. Win64 calling convention: rcx = address,
+// rdx = where to store the value (the reference), al = 1 on success. Leaf routines that never touch the stack, so they
+// need no unwind data, and the failure routine can take over a faulted load's frame as is: its ret goes straight back
+// to the load's caller.
 asm(R"(
     .text
     .p2align 4
@@ -38,6 +39,7 @@ bw_GuardedLoad32:
     .globl bw_GuardedAnyNonZero64
     .def bw_GuardedAnyNonZero64; .scl 2; .type 32; .endef
 bw_GuardedAnyNonZero64:
+    movb $0, (%r8)
     xorl %eax, %eax
     movl %edx, %edx
     testq %rdx, %rdx
@@ -63,9 +65,6 @@ bw_GuardedLoadFailed:
 )");
 
 extern "C" {
-int bw_GuardedLoad64(std::uintptr_t address, std::uint64_t* value) noexcept;
-int bw_GuardedLoad32(std::uintptr_t address, std::uint32_t* value) noexcept;
-int bw_GuardedAnyNonZero64(std::uintptr_t first, std::uint32_t count, bool* found) noexcept;
 void bw_GuardedScanLoad() noexcept;  // the scan's load instruction, not a function
 int bw_GuardedLoadFailed() noexcept;
 }
@@ -80,7 +79,7 @@ bool IsRecoverableLoadFault(DWORD code) {
 }
 
 bool IsGuardedLoadInstruction(DWORD64 rip) {
-    return rip == reinterpret_cast<DWORD64>(&bw_GuardedLoad64) || rip == reinterpret_cast<DWORD64>(&bw_GuardedLoad32) ||
+    return rip == reinterpret_cast<DWORD64>(&GuardedLoad64) || rip == reinterpret_cast<DWORD64>(&GuardedLoad32) ||
            rip == reinterpret_cast<DWORD64>(&bw_GuardedScanLoad);
 }
 
@@ -116,19 +115,6 @@ bool InstallReadGuard() noexcept {
     // unloaded.
     static const bool installed = AddVectoredExceptionHandler(1, RecoverGuardedLoadFault) != nullptr;
     return installed;
-}
-
-bool GuardedLoad64(std::uintptr_t address, std::uint64_t& value) noexcept {
-    return bw_GuardedLoad64(address, &value) != 0;
-}
-
-bool GuardedLoad32(std::uintptr_t address, std::uint32_t& value) noexcept {
-    return bw_GuardedLoad32(address, &value) != 0;
-}
-
-bool GuardedAnyNonZero64(std::uintptr_t first, std::uint32_t count, bool& found) noexcept {
-    found = false;
-    return bw_GuardedAnyNonZero64(first, count, &found) != 0;
 }
 
 }  // namespace bw::platform
