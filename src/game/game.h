@@ -32,6 +32,12 @@ inline constexpr std::uintptr_t kWatchedListSlotOffset = 0x5EBB6B8;  // 64-bit p
 inline constexpr std::uintptr_t kEntryCountOffset = 0x430;           // 32-bit, in the object
 inline constexpr std::uintptr_t kEntriesOffset = 0x438;              // 64-bit pointer, in the object
 inline constexpr std::uintptr_t kEntryBytes = 8;
+// The game's list holds a handful of overlays. A count above this, like a
+// misaligned object or array, means the slot no longer points at that list
+// (another game build, a freed object reused for other data), and scanning
+// whatever count it claims could read gigabytes every pass. The bound keeps
+// the worst pass at 512 KiB.
+inline constexpr std::uint32_t kWatchedEntriesMax = 65536;
 // An image smaller than this does not hold the slot.
 inline constexpr std::uintptr_t kImageBytesHoldingTheSlot = kWatchedListSlotOffset + sizeof(std::uint64_t);
 

@@ -16,6 +16,7 @@ namespace detail {
 inline bool OffsetAddress(std::uintptr_t base, std::uintptr_t offset, std::uintptr_t& address) noexcept {
     return !__builtin_add_overflow(base, offset, &address);
 }
+inline bool IsEntryAligned(std::uintptr_t address) noexcept { return address % kEntryBytes == 0; }
 }  // namespace detail
 
 // Why the watcher can never read the game's list, or nullptr when it can:
@@ -41,7 +42,9 @@ bool AnyNonZero64ByLoads(const Reader& memory, std::uintptr_t first, std::uint32
     return true;
 }
 
-// True when the game's list holds at least one non-zero entry. Reader has
+// True when the game's list holds at least one non-zero entry. A list that
+// can't be the game's (see kWatchedEntriesMax) counts as idle and no entry of
+// it is read. Reader has
 //   bool Load64(std::uintptr_t, std::uint64_t&) const noexcept;
 //   bool Load32(std::uintptr_t, std::uint32_t&) const noexcept;
 //   bool AnyNonZero64(std::uintptr_t first, std::uint32_t count, bool& found) const noexcept;
@@ -53,7 +56,7 @@ bool WatchedListHasEntry(const Reader& memory, GameImage image) noexcept {
     if (image.size < kImageBytesHoldingTheSlot || !detail::OffsetAddress(image.base, kWatchedListSlotOffset, slot))
         return false;
     std::uint64_t object = 0;
-    if (!memory.Load64(slot, object) || object == 0) return false;
+    if (!memory.Load64(slot, object) || object == 0 || !detail::IsEntryAligned(object)) return false;
 
     std::uintptr_t entriesField = 0, countField = 0;
     if (!detail::OffsetAddress(object, kEntriesOffset, entriesField) ||
@@ -63,7 +66,9 @@ bool WatchedListHasEntry(const Reader& memory, GameImage image) noexcept {
     std::uint32_t count = 0;
     if (!memory.Load64(entriesField, entries) || !memory.Load32(countField, count)) return false;
     std::uintptr_t end = 0;
-    if (entries == 0 || !detail::OffsetAddress(entries, count * kEntryBytes, end)) return false;
+    if (entries == 0 || !detail::IsEntryAligned(entries) || count > kWatchedEntriesMax ||
+        !detail::OffsetAddress(entries, count * kEntryBytes, end))
+        return false;
 
     bool found = false;
     return memory.AnyNonZero64(entries, count, found) && found;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -116,23 +117,30 @@ TEST(OverlayWatcherScan, ReadsEachItemOnceAtFullWidthAndEveryEntry) {
     EXPECT_EQ(reader.reads, expected);
 }
 
+// Absent lists, and lists that can't be the game's: no entry is read.
 TEST(OverlayWatcherScan, AbsentListsAreIdleWithoutReadingFurther) {
+    FakeGame game;
+    const std::uint64_t entries = game.Entry(0);
     struct Case {
         const char* name;
-        bool nullSlot;
+        std::optional<std::uintptr_t> objectShift;  // none: a null slot
         std::uint64_t entries;
         std::uint32_t count;
         std::size_t reads;
     };
     const Case cases[] = {
-        {"null slot", true, 0, 0, 1},
-        {"null entries with a count", false, 0, 5, 3},
-        {"entries ending past the top of memory", false, UINT64_MAX - 15, 3, 3},
+        {"null slot", std::nullopt, 0, 0, 1},
+        {"null entries with a count", 0, 0, 5, 3},
+        {"entries ending past the top of memory", 0, UINT64_MAX - 15, 3, 3},
+        {"a count above the limit", 0, entries, bw::kWatchedEntriesMax + 1, 3},
+        {"a count at the limit is scanned, up to the sixth entry the fake lacks", 0, entries, bw::kWatchedEntriesMax,
+         3 + 6},
+        {"entries not 8-byte aligned", 0, entries + 4, 1, 3},
+        {"object not 8-byte aligned", 4, entries, 1, 1},
     };
     for (const Case& c : cases) {
-        FakeGame game;
         game.SetFields(c.entries, c.count);
-        if (c.nullSlot) game.slot = 0;
+        game.slot = c.objectShift ? AddressOf(game.object.data()) + *c.objectShift : 0;
         RecordingReader reader = game.Reader();
         EXPECT_FALSE(WatchedListHasEntry(reader, game.Image())) << c.name;
         EXPECT_EQ(reader.reads.size(), c.reads) << c.name;

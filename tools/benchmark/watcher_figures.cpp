@@ -135,9 +135,9 @@ void RunWatcherFigures(const SamplePlan& plan) {
         PrintRow("watcher, Wine", "the fault guard could not be installed", "-", "-", Holds(false));
         return;
     }
-    for (const std::uint32_t count : {0u, 10u, 1000u, 100000u})
+    for (const std::uint32_t count : {0u, 10u, 1000u, bw::kWatchedEntriesMax})
         RunPassFigure<PlainReader>(plan, count, "plain loads", 1.25);
-    RunPassFigure<CalledPlainReader>(plan, 100000, "plain loads each in a call", std::nullopt);
+    RunPassFigure<CalledPlainReader>(plan, bw::kWatchedEntriesMax, "plain loads each in a call", std::nullopt);
     RunFaultFigure(plan, "decommitted", false);
     RunFaultFigure(plan, "guard", true);
 }
