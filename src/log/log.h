@@ -16,7 +16,7 @@ namespace bw {
 // folder deleted while the game runs comes back with the next line. Falls
 // back to "Brackwell.log" in the current directory when the documents folder
 // is unknown. Nothing when the path can't be prepared (the chain can't be
-// created, a text doesn't convert, memory runs out): callers then skip the
+// created, memory runs out): callers then skip the
 // file rather than let an error reach the game.
 std::optional<std::filesystem::path> GetLogFilePath() noexcept;
 

@@ -19,9 +19,10 @@ namespace bw::platform {
 
 // --- Shell and files -------------------------------------------------------
 
-// A path the system reports as narrow text in the code page of its file
-// functions, converted exactly from that code page.
-enum class PathStatus { Found, Unavailable, Unconvertible };
+// A place the system names, asked for in UTF-16 so that any name it has
+// arrives as it is, whatever the system's code page can spell. Unusable when
+// the system named it but there was no memory to hold the name.
+enum class PathStatus { Found, Unavailable, Unusable };
 struct PathLookup {
     PathStatus status;
     std::filesystem::path path;  // set only when status is Found
@@ -44,7 +45,10 @@ struct WindowRect {
     std::int32_t left, top, right, bottom;
 };
 
-WindowHandle FindTopLevelWindow(const wchar_t* title) noexcept;
+// The first top-level window in z-order with exactly this title that belongs
+// to this process; null when the process has none. Windows of other
+// programs with the same title are never returned.
+WindowHandle FindOwnTopLevelWindow(const wchar_t* title) noexcept;
 std::uint32_t GetWindowStyle(WindowHandle window, StyleKind kind) noexcept;
 void SetWindowStyle(WindowHandle window, StyleKind kind, std::uint32_t style) noexcept;
 std::optional<WindowRect> GetWindowRect(WindowHandle window) noexcept;
@@ -61,6 +65,10 @@ using ThreadExitCode = std::uint32_t;
 #endif
 using ThreadProcedure = ThreadExitCode(BW_THREAD_CALL*)(void*);
 
+// Keeps this library mapped until the process ends, whatever the host does
+// with its handle: once our threads and the read guard run, unloading it
+// would leave them executing unmapped code. False when the system refused.
+bool PinThisModule() noexcept;
 // Starts a thread at once with a null argument and forgets its handle.
 // False when the system could not create it.
 bool StartDetachedThread(ThreadProcedure procedure) noexcept;

@@ -10,7 +10,7 @@ std::optional<std::filesystem::path> PrepareFileUnder(const platform::PathLookup
         switch (place.status) {
             case platform::PathStatus::Unavailable:
                 return std::filesystem::path(fileName);
-            case platform::PathStatus::Unconvertible:
+            case platform::PathStatus::Unusable:
                 return std::nullopt;
             case platform::PathStatus::Found:
                 break;

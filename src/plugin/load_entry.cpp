@@ -10,7 +10,7 @@ namespace {
 
 void MakeGameWindowBorderless() noexcept {
     using platform::StyleKind;
-    const platform::WindowHandle window = platform::FindTopLevelWindow(kGameWindowTitle);
+    const platform::WindowHandle window = platform::FindOwnTopLevelWindow(kGameWindowTitle);
     if (window == nullptr) return;
 
     platform::SetWindowStyle(window, StyleKind::Style,
@@ -23,6 +23,16 @@ void MakeGameWindowBorderless() noexcept {
     if (!rect) return;  // the window went away since we found it
     platform::SetWindowPos(window, 0, 0, rect->right - rect->left, rect->bottom - rect->top, kBorderlessMoveFlags);
     LogMessage("[BW] Borderless applied.");
+}
+
+// From here on our threads and the read guard's handler run this library's
+// code until the game ends, so a host that unloads its plug-ins (a reload
+// command, a clean-up at exit) must not be able to unmap it. A refusal
+// installs nothing and stays unloadable.
+void PinThisLibrary() noexcept {
+    if (!platform::PinThisModule())
+        LogMessage("[BW] Could not pin the plug-in in memory (error %u); the host must not unload it.",
+                   static_cast<unsigned>(platform::LastErrorCode()));
 }
 
 void StartWorkerThreads() noexcept {
@@ -61,6 +71,7 @@ extern "C" bool TRVXPlugin_Load(const bw::HostInterface* host) noexcept {
     }
     bw::DeletePreviousLog();
     bw::MakeGameWindowBorderless();
+    bw::PinThisLibrary();
     bw::StartWorkerThreads();
     return true;
 }

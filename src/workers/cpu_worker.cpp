@@ -18,7 +18,7 @@ platform::ThreadExitCode BW_THREAD_CALL CpuWorkerThread(void*) {
     CpuWorkerProgress progress;
     for (;;) {
         if (AdvanceCpuWorker(progress, RunState, Settings.Iter.load()))
-            LogMessage("[BW] CPU worker active: %f", progress.accumulator);
+            LogMessage("[BW] CPU worker active: %s", FormatProgressNumber(progress.accumulator).data());
         // A negative Sleep is kept as the settings file says: as an unsigned
         // count it is a pause of days, or -1 one without end.
         platform::SleepMilliseconds(static_cast<std::uint32_t>(Settings.Sleep.load()));

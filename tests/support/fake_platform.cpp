@@ -49,10 +49,10 @@ PathLookup MainExecutablePath() noexcept { return State().executable; }
 
 bool ToLocalTime(std::time_t when, std::tm& out) noexcept { return localtime_r(&when, &out) != nullptr; }
 
-WindowHandle FindTopLevelWindow(const wchar_t* title) noexcept {
+WindowHandle FindOwnTopLevelWindow(const wchar_t* title) noexcept {
     std::string narrow;
     for (const wchar_t* c = title; *c != L'\0'; ++c) narrow += static_cast<char>(*c);
-    fake::Record("FindTopLevelWindow(" + narrow + ")");
+    fake::Record("FindOwnTopLevelWindow(" + narrow + ")");
     return State().window;
 }
 
@@ -79,6 +79,12 @@ void SetWindowPos(WindowHandle, std::int32_t x, std::int32_t y, std::int32_t wid
 
 void ShowMessageBox(const char* text, const char* caption, std::uint32_t type) noexcept {
     fake::Record(std::string("ShowMessageBox(") + text + "|" + caption + "|" + fake::Hex(type) + ")");
+}
+
+bool PinThisModule() noexcept {
+    fake::Record("PinThisModule");
+    if (!State().pinSucceeds) State().lastError = 87;  // as the system says for a bad parameter
+    return State().pinSucceeds;
 }
 
 bool StartDetachedThread(ThreadProcedure procedure) noexcept {

@@ -23,6 +23,7 @@ struct Platform {
     std::uint32_t exStyle = 0;
     std::optional<platform::WindowRect> rect;
 
+    bool pinSucceeds = true;
     // Thread starts fail from this index on (0-based); -1 never.
     int failThreadsFrom = -1;
     std::vector<platform::ThreadProcedure> startedThreads;

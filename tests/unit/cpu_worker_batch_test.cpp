@@ -2,8 +2,11 @@
 
 #include <atomic>
 #include <bit>
+#include <cfloat>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -16,11 +19,7 @@ using bw::AddBatchTerms;
 using bw::AdvanceCpuWorker;
 using bw::CpuWorkerProgress;
 
-std::string Printed(double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%f", value);
-    return text;
-}
+std::string Printed(double value) { return bw::FormatProgressNumber(value).data(); }
 
 bw::RunStateFlags Flags(bool armed, bool idle) { return {true, armed, idle}; }
 
@@ -77,6 +76,26 @@ TEST(CpuWorkerProgressLines, EveryHundredBatchesShowTheAccumulator) {
         EXPECT_EQ(lines[0].accumulator, c.first) << c.terms;
         EXPECT_EQ(lines[1].afterBatch, 200) << c.terms;
         EXPECT_EQ(lines[1].accumulator, c.second) << c.terms;
+    }
+}
+
+// Readers of the log parse what "%f" printed before: the same text for any
+// double, halfway cases (odd multiples of 2^-7) rounded to even as printf
+// rounds them, and the longest numbers whole.
+TEST(CpuWorkerProgressLines, NumbersReadAsPercentFPrintsThemInTheCLocale) {
+    std::vector<double> values{0.0,      -0.0, 5e-324,       7e-7,   1e-6,  0.001,   0.0078125, 0.0234375, -2.5e-7,
+                               999900.0, 1e15, 0x1p52 + 0.5, 0x1p64, 1e300, DBL_MAX, -DBL_MAX,  INFINITY};
+    std::mt19937_64 random(20261208);
+    for (int i = 0; i < 3000; ++i) {
+        values.push_back(static_cast<double>(random() >> 11) / 0x1p7);  // every other one a halfway case
+        values.push_back(std::uniform_real_distribution<double>(0, 1e12)(random));
+        const auto anyBits = std::bit_cast<double>(random());
+        if (std::isfinite(anyBits)) values.push_back(anyBits);
+    }
+    for (const double value : values) {
+        char expected[400];
+        std::snprintf(expected, sizeof expected, "%f", value);
+        ASSERT_EQ(Printed(value), expected) << std::hexfloat << value;
     }
 }
 

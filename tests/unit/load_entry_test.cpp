@@ -74,9 +74,9 @@ TEST_F(LoadSequence, AcceptedHostRestylesMovesAndStartsTheThreadsInOrder) {
     const bw::HostInterface host{bw::kAcceptedHostVersion};
     EXPECT_TRUE(TRVXPlugin_Load(&host));
     EXPECT_EQ(calls(),
-              (Calls{"FindTopLevelWindow(Velmoria)", "GetWindowStyle(Style)", "SetWindowStyle(Style,0x16000000)",
+              (Calls{"FindOwnTopLevelWindow(Velmoria)", "GetWindowStyle(Style)", "SetWindowStyle(Style,0x16000000)",
                      "GetWindowStyle(ExStyle)", "SetWindowStyle(ExStyle,0x00040000)", "GetWindowRect",
-                     "SetWindowPos(0,0,800,600,0x00000064)", "StartDetachedThread#0", "StartDetachedThread#1",
+                     "SetWindowPos(0,0,800,600,0x00000064)", "PinThisModule", "StartDetachedThread#0", "StartDetachedThread#1",
                      "StartDetachedThread#2"}));
     const std::vector<bw::platform::ThreadProcedure> order{bw::MemoryMonitorThread, bw::CpuWorkerThread,
                                                            bw::OverlayWatcherThread};
@@ -92,8 +92,8 @@ TEST_F(LoadSequence, NoWindowSkipsTheWindowStepSilently) {
     bw::fake::State().window = nullptr;
     const bw::HostInterface host{bw::kAcceptedHostVersion};
     EXPECT_TRUE(TRVXPlugin_Load(&host));
-    EXPECT_EQ(calls().at(0), "FindTopLevelWindow(Velmoria)");
-    EXPECT_EQ(calls().at(1), "StartDetachedThread#0");
+    EXPECT_EQ(calls().at(0), "FindOwnTopLevelWindow(Velmoria)");
+    EXPECT_EQ(calls().at(1), "PinThisModule");
     EXPECT_EQ(Log().find("Borderless"), std::string::npos);
 }
 
@@ -106,11 +106,14 @@ TEST_F(LoadSequence, AWindowGoneBeforeItsRectangleIsReadIsNotMoved) {
     EXPECT_NE(Log().find("[BW] All threads started."), std::string::npos);
 }
 
-TEST_F(LoadSequence, AThreadThatCouldNotStartIsNamedNotReportedAsStarted) {
+TEST_F(LoadSequence, WhatCouldNotBeDoneIsNamedNotReportedAsDone) {
+    bw::fake::State().pinSucceeds = false;
     bw::fake::State().failThreadsFrom = 1;
     const bw::HostInterface host{bw::kAcceptedHostVersion};
     EXPECT_TRUE(TRVXPlugin_Load(&host));
     const std::string log = Log();
+    EXPECT_NE(log.find("] [BW] Could not pin the plug-in in memory (error 87); the host must not unload it.\r\n"),
+              std::string::npos);
     EXPECT_NE(log.find("] [BW] Could not start the CPU worker thread (error 8).\r\n"), std::string::npos);
     EXPECT_NE(log.find("] [BW] Could not start the overlay watcher thread (error 8).\r\n"), std::string::npos);
     EXPECT_EQ(log.find("memory monitor"), std::string::npos);
@@ -124,7 +127,7 @@ TEST_F(LoadSequence, AFailedLogResetDoesNotStopTheStart) {
     fs::create_directories(logFile_ / "inside");
     const bw::HostInterface host{bw::kAcceptedHostVersion};
     EXPECT_TRUE(TRVXPlugin_Load(&host));
-    EXPECT_EQ(calls().size(), 10u);
+    EXPECT_EQ(calls().size(), 11u);
     EXPECT_TRUE(fs::is_directory(logFile_ / "inside"));
 }
 

@@ -73,7 +73,7 @@ TEST_F(LogFile, ALineThatCannotBeWrittenIsDroppedQuietly) {
     EXPECT_NO_THROW(bw::LogMessage("[BW] lost too"));
     EXPECT_TRUE(fs::is_directory(logFile()));
 
-    bw::fake::State().documents = {PathStatus::Unconvertible, {}};
+    bw::fake::State().documents = {PathStatus::Unusable, {}};
     EXPECT_EQ(bw::GetLogFilePath(), std::nullopt);
 }
 

@@ -167,9 +167,9 @@ TEST_F(LoadSettingsTest, UnusableLocationKeepsTheBuiltInValuesAndTouchesNoFile) 
              fs::create_directories(game);
              WriteBytes(game / "Data", "");
          }},
-        {"an executable path that doesn't convert",
+        {"an executable path that can't be held",
          [](const fs::path&, const fs::path&) {
-             bw::fake::State().executable = {PathStatus::Unconvertible, {}};
+             bw::fake::State().executable = {PathStatus::Unusable, {}};
          }},
         {"a link to itself at the file's path, which can't be tested",
          [](const fs::path&, const fs::path& file) {

@@ -13,6 +13,12 @@ bool StartDetachedThread(ThreadProcedure procedure) noexcept {
     return CreateThread(nullptr, 0, procedure, nullptr, 0, nullptr) != nullptr;
 }
 
+bool PinThisModule() noexcept {
+    HMODULE self = nullptr;
+    return GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                              reinterpret_cast<LPCWSTR>(&PinThisModule), &self) != FALSE;
+}
+
 void SleepMilliseconds(std::uint32_t milliseconds) noexcept { ::Sleep(milliseconds); }
 
 std::uint64_t TickCountMilliseconds() noexcept { return GetTickCount64(); }

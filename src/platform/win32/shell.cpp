@@ -9,21 +9,17 @@
 namespace bw::platform {
 namespace {
 
-// The A functions hand back text in the code page of the file functions;
-// decode it from exactly that page, so a folder named in the player's
-// language converts as Windows itself would.
-PathLookup PathFromSystemText(const char* text) noexcept {
+// The longest path the system can name, in UTF-16 units with the terminator.
+constexpr DWORD kLongestPathUnits = 32768;
+
+// Wide from the system to the file system, never through a code page: a
+// Cyrillic user name or a Polish game folder on a Western system would come
+// back from the narrow calls as '?' or look-alike letters.
+PathLookup FoundPath(std::wstring name) noexcept {
     try {
-        const UINT codePage = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
-        const int length = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
-        if (length <= 0) return {PathStatus::Unconvertible, {}};
-        std::wstring wide(static_cast<std::size_t>(length), L'\0');
-        if (MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text, -1, wide.data(), length) != length)
-            return {PathStatus::Unconvertible, {}};
-        wide.resize(static_cast<std::size_t>(length) - 1);  // the terminating NUL
-        return {PathStatus::Found, std::filesystem::path(std::move(wide))};
+        return {PathStatus::Found, std::filesystem::path(std::move(name))};
     } catch (...) {
-        return {PathStatus::Unconvertible, {}};
+        return {PathStatus::Unusable, {}};
     }
 }
 
@@ -32,18 +28,31 @@ PathLookup PathFromSystemText(const char* text) noexcept {
 PathLookup DocumentsFolder() noexcept {
     // Starts empty: should the shell report success without writing a folder,
     // the log folder becomes relative instead of built from stack garbage.
-    char folder[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, folder)))
+    wchar_t folder[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, folder)))
         return {PathStatus::Unavailable, {}};
-    folder[MAX_PATH - 1] = '\0';
-    return PathFromSystemText(folder);
+    folder[MAX_PATH - 1] = L'\0';
+    return FoundPath(folder);
 }
 
 PathLookup MainExecutablePath() noexcept {
-    char file[MAX_PATH] = {};
-    if (GetModuleFileNameA(nullptr, file, MAX_PATH) == 0) return {PathStatus::Unavailable, {}};
-    file[MAX_PATH - 1] = '\0';  // a cut-short path may come back unterminated
-    return PathFromSystemText(file);
+    try {
+        // A game installed deep in a library folder can lie past MAX_PATH: a
+        // name that fills the buffer may have been cut, so grow and ask again.
+        std::wstring file(MAX_PATH, L'\0');
+        for (;;) {
+            const DWORD length = GetModuleFileNameW(nullptr, file.data(), static_cast<DWORD>(file.size()));
+            if (length == 0) return {PathStatus::Unavailable, {}};
+            if (length < file.size()) {
+                file.resize(length);
+                return FoundPath(std::move(file));
+            }
+            if (file.size() >= kLongestPathUnits) return {PathStatus::Unavailable, {}};
+            file.resize(file.size() * 2);
+        }
+    } catch (...) {
+        return {PathStatus::Unusable, {}};
+    }
 }
 
 bool ToLocalTime(std::time_t when, std::tm& out) noexcept {

@@ -10,7 +10,24 @@ int StyleIndex(StyleKind kind) { return kind == StyleKind::Style ? GWL_STYLE : G
 
 }  // namespace
 
-WindowHandle FindTopLevelWindow(const wchar_t* title) noexcept { return FindWindowW(nullptr, title); }
+WindowHandle FindOwnTopLevelWindow(const wchar_t* title) noexcept {
+    // Another program may hold a window of the same title above ours: File
+    // Explorer names its window after the open folder, and the game's folder
+    // is usually named after the game. Such windows are skipped, never
+    // restyled: changing them would also mean messages to a program that may
+    // be hung. The bound only guards against a z-order that keeps changing
+    // under the walk.
+    constexpr int kWindowsWalkedMax = 256;
+    const DWORD self = GetCurrentProcessId();
+    HWND window = nullptr;
+    for (int walked = 0; walked < kWindowsWalkedMax; ++walked) {
+        window = FindWindowExW(nullptr, window, nullptr, title);
+        if (window == nullptr) return nullptr;
+        DWORD owner = 0;
+        if (GetWindowThreadProcessId(window, &owner) != 0 && owner == self) return window;
+    }
+    return nullptr;
+}
 
 std::uint32_t GetWindowStyle(WindowHandle window, StyleKind kind) noexcept {
     return static_cast<std::uint32_t>(GetWindowLongW(AsWindow(window), StyleIndex(kind)));
