@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <stdexcept>
 #include <thread>
 
 #include "test_support.h"
@@ -203,6 +204,34 @@ TEST_F(FaultInjection, AGameThreadChurningTheListForThirtySecondsNeverFaultsTheW
     const std::string after = Log();
     EXPECT_TRUE(wintest::WaitUntil([&] { return LastProgress(Log()) > LastProgress(after); }));
     wintest::ExpectGameHealthy(game, after);
+}
+
+// A host that unloads its plug-ins once started (a reload command, a clean-up
+// at exit): the library stays mapped, so the game's own faults and
+// exceptions still pass the read guard's handler on to the game, and the
+// plug-in's threads go on.
+TEST_F(FaultInjection, UnloadingTheStartedPlugInLeavesItMappedAndRunning) {
+    const auto game = wintest::StartBrackwellInGame(ListState::Present);
+    // Batches run only once the watcher, and so its read guard, is at work.
+    ASSERT_TRUE(wintest::WaitForLogLine("CPU worker active: 499950.000000"));
+    const HMODULE library = GetModuleHandleW(L"Brackwell.dll");
+    ASSERT_NE(library, nullptr);
+    EXPECT_TRUE(FreeLibrary(library));
+    // Were it unmapped, its threads would now run unmapped code: Wine then
+    // hangs the process, and the case ends by its time-out.
+    MEMORY_BASIC_INFORMATION image{};
+    ASSERT_NE(VirtualQuery(library, &image, sizeof image), 0u);
+    ASSERT_EQ(image.State, static_cast<DWORD>(MEM_COMMIT)) << "the library was unmapped";
+    ASSERT_EQ(image.Type, static_cast<DWORD>(MEM_IMAGE));
+
+    void* guarded = VirtualAlloc(nullptr, 1, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE | PAGE_GUARD);
+    ASSERT_NE(guarded, nullptr);
+    EXPECT_TRUE(wintest::OwnersLoadRaisesGuardPageViolation(guarded));
+    VirtualFree(guarded, 0, MEM_RELEASE);
+    EXPECT_THROW(throw std::runtime_error("the game's own"), std::runtime_error);
+    // The monitor's first line comes five seconds after the start.
+    EXPECT_TRUE(wintest::WaitForLogLine("] [MM] WS:"));
+    wintest::ExpectGameHealthy(game, "");
 }
 
 TEST_F(FaultInjection, ASecondLoadCallRunsTheStartAgain) {

@@ -132,6 +132,30 @@ TEST_F(LoadEntry, WithoutAGameWindowStillStarts) {
     EXPECT_EQ(wintest::ReadBytes(wintest::LogPath()).find("Borderless"), std::string::npos);
 }
 
+// Another program's window of the same title lies above the game's, as File
+// Explorer showing the game's folder would: only the game's own window is
+// restyled and moved.
+TEST_F(LoadEntry, AnotherProgramsWindowOfTheSameTitleIsLeftAsItWas) {
+    const sandbox::GameWindow game = sandbox::StartGameWindow();
+    ASSERT_NE(game.window, nullptr);
+    const wintest::OtherProcess other(sandbox::BesideExecutable(L"sandbox.exe"), L"--no-plugin --run-ms 600000");
+    HWND otherWindow = nullptr;
+    ASSERT_TRUE(wintest::WaitUntil([&] { return (otherWindow = other.Window(L"Velmoria")) != nullptr; }));
+    SetWindowPos(otherWindow, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ASSERT_EQ(FindWindowW(nullptr, L"Velmoria"), otherWindow) << "the other window is not the first of the title";
+    const WindowSnapshot otherBefore = Snapshot(otherWindow), gameBefore = Snapshot(game.window);
+
+    const bw::HostInterface host{bw::kAcceptedHostVersion};
+    EXPECT_TRUE(plugin_.load(&host));
+    const WindowSnapshot otherAfter = Snapshot(otherWindow), gameAfter = Snapshot(game.window);
+    EXPECT_EQ(otherAfter.style, otherBefore.style);
+    EXPECT_EQ(otherAfter.exStyle, otherBefore.exStyle);
+    EXPECT_TRUE(EqualRect(&otherAfter.rect, &otherBefore.rect));
+    EXPECT_EQ(static_cast<DWORD>(gameAfter.style), static_cast<DWORD>(gameBefore.style) & 0xFF30FFFFu);
+    EXPECT_EQ(gameAfter.rect.left, 0);
+    EXPECT_EQ(gameAfter.rect.top, 0);
+}
+
 // A host may call from a thread that doesn't own the window; restyling it
 // then waits for the window's thread to pump, which must not deadlock, also
 // when that thread is busy for a while first.

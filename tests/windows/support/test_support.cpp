@@ -92,6 +92,37 @@ bool WaitForLogLine(const std::string& text, std::chrono::milliseconds timeout) 
     return WaitUntil([&] { return ReadBytes(log).find(text) != std::string::npos; }, timeout);
 }
 
+OtherProcess::OtherProcess(const std::filesystem::path& program, const std::wstring& arguments) {
+    std::wstring commandLine = L"\"" + program.wstring() + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &started)) {
+        ADD_FAILURE() << "could not start " << program << " (error " << GetLastError() << ")";
+        return;
+    }
+    CloseHandle(started.hThread);
+    process_ = started.hProcess;
+    id_ = started.dwProcessId;
+}
+
+OtherProcess::~OtherProcess() {
+    if (process_ == nullptr) return;
+    TerminateProcess(process_, 0);
+    WaitForSingleObject(process_, 10000);
+    CloseHandle(process_);
+}
+
+HWND OtherProcess::Window(const wchar_t* title) const {
+    for (HWND window = FindWindowExW(nullptr, nullptr, nullptr, title); window != nullptr;
+         window = FindWindowExW(nullptr, window, nullptr, title)) {
+        DWORD owner = 0;
+        if (GetWindowThreadProcessId(window, &owner) != 0 && owner == id_) return window;
+    }
+    return nullptr;
+}
+
 int CountOwnThreads() { return sandbox::MeasureThisProcess().threads; }
 
 sandbox::LoadedPlugin LoadBrackwell() {
@@ -116,7 +147,9 @@ void ExpectGameHealthy(const sandbox::GameWindow& game, const std::string& earli
 
 bool OwnersLoadRaisesGuardPageViolation(const void* address) {
     gGuardRaised = false;
-    void* handler = AddVectoredExceptionHandler(1, NoteGuardPageViolation);
+    // Last in the chain, where the game's own handlers are once the plug-in
+    // has put its read guard first: the exception must pass the guard.
+    void* handler = AddVectoredExceptionHandler(0, NoteGuardPageViolation);
     bwtest_PlainLoad64(reinterpret_cast<std::uintptr_t>(address));
     RemoveVectoredExceptionHandler(handler);
     return gGuardRaised;

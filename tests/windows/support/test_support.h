@@ -37,11 +37,30 @@ bool WaitForLogLine(const std::string& text, std::chrono::milliseconds timeout =
 
 // Whether a load of the game's own from `address` raises the guard-page
 // exception, as it does while the page carries PAGE_GUARD (which the load
-// then clears, as the system does).
+// then clears, as the system does), and the exception reaches a handler of
+// the game's behind the plug-in's.
 bool OwnersLoadRaisesGuardPageViolation(const void* address);
 
 // Threads of this process right now.
 int CountOwnThreads();
+
+// Another program, started with a command line and ended when this object
+// goes (a player's File Explorer, the game started from another folder).
+class OtherProcess {
+public:
+    OtherProcess(const std::filesystem::path& program, const std::wstring& arguments);
+    ~OtherProcess();
+    OtherProcess(const OtherProcess&) = delete;
+    OtherProcess& operator=(const OtherProcess&) = delete;
+
+    bool Started() const { return process_ != nullptr; }
+    // Its first top-level window with this title, or null.
+    HWND Window(const wchar_t* title) const;
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD id_ = 0;
+};
 
 // Loads Brackwell.dll from beside the test executable; fails the test if a
 // host would reject it.
