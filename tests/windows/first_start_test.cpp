@@ -8,6 +8,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using sandbox::ListState;
+namespace fs = std::filesystem;
 
 const std::string kDefaultFile = "[Settings]\r\nIter=10000\r\nSleep=5\r\nOverlayBatch=1\r\nTrimThresholdMB=12288\r\n";
 const std::string kDefaultNumbers = "Iter=10000, Sleep=5, Overlay=1, TrimThresholdMB=12288\r\n";
@@ -67,6 +68,57 @@ TEST_F(PlugInRun, BatchesWaitForTheListToGainAnEntry) {
     EXPECT_EQ(Log().find("CPU worker active"), std::string::npos);
     sandbox::SetListState(ListState::Present);
     EXPECT_TRUE(wintest::WaitForLogLine("] [BW] CPU worker active: 499950.000000\r\n"));
+}
+
+// Documents moved, as Explorer's Location tab moves it, to a folder of this
+// name in the user's profile, for as long as the object lives. The prefix
+// outlives the test, so its own Documents comes back afterwards.
+class MovedDocuments {
+public:
+    explicit MovedDocuments(const std::wstring& name) {
+        wchar_t folder[MAX_PATH] = {};
+        ExpandEnvironmentStringsW((L"%USERPROFILE%\\" + name).c_str(), folder, MAX_PATH);
+        folder_ = folder;
+        fs::create_directories(folder_);
+        Point(L"%USERPROFILE%\\" + name);
+    }
+    ~MovedDocuments() {
+        Point(L"%USERPROFILE%\\Documents");
+        wintest::RemoveAll(folder_);
+    }
+    fs::path Log() const { return folder_ / "My Games" / "Velmoria" / "TRVX" / "Logs" / "Brackwell.log"; }
+
+private:
+    static void Point(const std::wstring& folder) {
+        EXPECT_EQ(
+            RegSetKeyValueW(HKEY_CURRENT_USER,
+                            L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", L"Personal",
+                            REG_EXPAND_SZ, folder.c_str(), static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+    }
+    fs::path folder_;
+};
+
+// A player whose folders have names the system's code page can't spell (a
+// Cyrillic user name on a Western system): the game, started from its own
+// folder, finds its settings file beside it and its log in Documents.
+TEST_F(PlugInRun, FolderNamesInAnyScriptAreFoundAndUsed) {
+    const MovedDocuments documents(L"\u0414\u043e\u043a\u0443\u043c\u0435\u043d\u0442\u044b");     // Документы
+    const fs::path game = fs::path(sandbox::BesideExecutable(L"")) / L"\u0418\u0433\u0440\u0430";  // Игра
+    wintest::RemoveAll(game);
+    fs::create_directories(game / "Data" / "Plugins");
+    fs::copy_file(sandbox::BesideExecutable(L"sandbox.exe"), game / "Velmoria.exe");
+    fs::copy_file(sandbox::BesideExecutable(L"Brackwell.dll"), game / "Data" / "Plugins" / "Brackwell.dll");
+    {
+        const wintest::OtherProcess player(game / "Velmoria.exe", L"--no-window --run-ms 600000");
+        EXPECT_TRUE(wintest::WaitUntil([&] {
+            return wintest::ReadBytes(documents.Log()).find("] [BW] Created default INI: " + kDefaultNumbers) !=
+                   std::string::npos;
+        })) << "no log in "
+            << documents.Log();
+    }
+    EXPECT_EQ(wintest::ReadBytes(game / "Data" / "Plugins" / "Brackwell.ini"), kDefaultFile);
+    wintest::RemoveAll(game);
 }
 
 TEST_F(PlugInRun, ASettingsFileThatIsAFolderLeavesTheDefaults) {
