@@ -2,6 +2,8 @@
 // worker and memory monitor, as the road of a first start describes them.
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 #include "test_support.h"
 
 namespace {
@@ -51,6 +53,16 @@ TEST_F(PlugInRun, ASecondStartReadsTheFileBack) {
     ASSERT_TRUE(wintest::WaitForLogLine("] [BW] INI loaded: " + kDefaultNumbers));
     EXPECT_EQ(Log().find("Created default INI"), std::string::npos);
     EXPECT_EQ(wintest::ReadBytes(wintest::SettingsPath()), kDefaultFile);
+}
+
+// The batches use the file's Iter, loaded before the first one; and the
+// number reads the same whatever locale another module of the game has set
+// for the whole process.
+TEST_F(PlugInRun, BatchesUseTheFilesIterAndPrintItsSumWithAPoint) {
+    ASSERT_NE(std::setlocale(LC_ALL, "German"), nullptr);
+    wintest::WriteBytes(wintest::SettingsPath(), "Iter=2\r\n");
+    wintest::StartBrackwellInGame(ListState::Present);
+    EXPECT_TRUE(wintest::WaitForLogLine("] [BW] CPU worker active: 0.010000\r\n")) << Log();
 }
 
 TEST_F(PlugInRun, WithTheSwitchOffNoBatchEverRuns) {
