@@ -61,4 +61,15 @@ TEST(ImageHeader, ReadsSizeOfImageOnlyFromAWholeSoundHeader) {
     EXPECT_EQ(bw::ImageSizeFromHeaders(nullptr, kPage), 0u);
 }
 
+// Each cut copy lies in a buffer of exactly its length, so AddressSanitizer
+// reports any read one byte past the mapped bytes.
+TEST(ImageHeader, AHeaderCutShortIsNeverReadPastItsEnd) {
+    const std::vector<std::byte> good = GoodHeaderPage();
+    const std::size_t whole = kNt + 24 + 240;  // through the declared optional header
+    for (std::size_t length = 0; length <= whole; ++length) {
+        const std::vector<std::byte> cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(length));
+        EXPECT_EQ(SizeOf(cut, length), length == whole ? 0x06000000u : 0u) << length << " bytes";
+    }
+}
+
 }  // namespace

@@ -97,6 +97,12 @@ TEST_F(LoadSettingsTest, ExistingFileIsReadAndLeftAsItWas) {
                                     "[BW] INI loaded: Iter=250, Sleep=5, Overlay=0, TrimThresholdMB=12288",
                                 }));
     EXPECT_EQ(ReadBytes(settingsFile_), file);
+
+    // A later load of a file without a key keeps what is in force, not the
+    // built-in default.
+    WriteBytes(settingsFile_, "Sleep=3\r\n");
+    bw::LoadSettings();
+    EXPECT_EQ(SettingsNow(), "Iter=250, Sleep=3, Overlay=0, TrimThresholdMB=12288");
 }
 
 // A second load call reads the file again while the first CPU worker and the
