@@ -57,6 +57,27 @@ struct NoAccessPage {
     ~NoAccessPage() { VirtualFree(reinterpret_cast<void*>(address), 0, MEM_RELEASE); }
 };
 
+// The game (or its crash reporter) added a handler before the plug-in
+// installed its guard; the guard still goes first, so that handler sees none
+// of the faults the guard recovers. ctest runs each case in a process of its
+// own, so this one installs the guard.
+std::atomic<int> gFaultsSeenByTheGame{0};
+
+LONG CALLBACK CountFaults(EXCEPTION_POINTERS*) {
+    ++gFaultsSeenByTheGame;
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+TEST(ReadGuardOrder, AHandlerTheGameAddedEarlierSeesNoRecoveredFault) {
+    void* handler = AddVectoredExceptionHandler(1, CountFaults);
+    ASSERT_NE(handler, nullptr);
+    ASSERT_TRUE(bw::platform::InstallReadGuard());
+    std::uint64_t value = 0;
+    EXPECT_FALSE(GuardedLoad64(ReleasedPage(), value));
+    RemoveVectoredExceptionHandler(handler);
+    EXPECT_EQ(gFaultsSeenByTheGame.load(), 0);
+}
+
 class GuardedRead : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -159,6 +180,21 @@ TEST_F(GuardedRead, ThreeThreadsRecoverEveryOneOfManyFaults) {
     for (std::thread& thread : threads) thread.join();
     EXPECT_EQ(recovered.load(), 3 * kFaultsPerThread);
     EXPECT_EQ(goodReads.load(), 3 * kFaultsPerThread);
+}
+
+// A guard page of the game's gets its guard back on top of its own
+// protection, so a read-only page never becomes writable.
+TEST_F(GuardedRead, AGuardPageGetsBackExactlyItsOwnProtection) {
+    for (const DWORD protection : {PAGE_READONLY, PAGE_READWRITE, PAGE_EXECUTE_READ}) {
+        void* page = VirtualAlloc(nullptr, 1, MEM_RESERVE | MEM_COMMIT, protection | PAGE_GUARD);
+        ASSERT_NE(page, nullptr) << protection;
+        std::uint64_t value = 0;
+        EXPECT_FALSE(GuardedLoad64(reinterpret_cast<std::uintptr_t>(page), value)) << protection;
+        MEMORY_BASIC_INFORMATION info{};
+        ASSERT_NE(VirtualQuery(page, &info, sizeof info), 0u);
+        EXPECT_EQ(info.Protect, protection | PAGE_GUARD) << protection;
+        VirtualFree(page, 0, MEM_RELEASE);
+    }
 }
 
 // Windows raises EXCEPTION_IN_PAGE_ERROR for a load from a mapped file it can
