@@ -38,7 +38,9 @@ bool WaitForLogLine(const std::string& text, std::chrono::milliseconds timeout =
 // Whether a load of the game's own from `address` raises the guard-page
 // exception, as it does while the page carries PAGE_GUARD (which the load
 // then clears, as the system does), and the exception reaches a handler of
-// the game's behind the plug-in's.
+// the game's behind the plug-in's. False, too, when Wine hands the load an
+// access violation because another thread's fault on the page won the race
+// for its guard: call it again.
 bool OwnersLoadRaisesGuardPageViolation(const void* address);
 
 // Threads of this process right now.
