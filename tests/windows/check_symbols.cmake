@@ -2,28 +2,16 @@
 # GUID and age (a debugger loads no PDB that differs in either), and unless
 # the DLL itself carries no debug sections.
 execute_process(COMMAND ${READOBJ} --coff-debug-directory ${DLL} OUTPUT_VARIABLE record RESULT_VARIABLE status)
-if(NOT status EQUAL 0 OR NOT record MATCHES "PDBGUID: \\(([0-9A-F ]+)\\)")
+if(NOT status EQUAL 0 OR NOT record MATCHES "PDBGUID: {([0-9A-F-]+)}")
   message(FATAL_ERROR "no CodeView record in ${DLL}")
 endif()
-string(REPLACE " " ";" bytes "${CMAKE_MATCH_1}")
+set(dll_guid ${CMAKE_MATCH_1})
 string(REGEX MATCH "PDBAge: ([0-9]+)" _ "${record}")
 set(dll_age ${CMAKE_MATCH_1})
 string(REGEX MATCH "PDBFileName: ([^\n]+)" _ "${record}")
 if(NOT CMAKE_MATCH_1 STREQUAL "Brackwell.pdb")
   message(FATAL_ERROR "the DLL names the PDB '${CMAKE_MATCH_1}', not Brackwell.pdb without a folder")
 endif()
-
-# The record holds the GUID's bytes as stored; the PDB's summary prints it as
-# text, whose first three fields are little-endian numbers.
-set(dll_guid "")
-foreach(index 3 2 1 0 - 5 4 - 7 6 - 8 9 - 10 11 12 13 14 15)
-  if(index STREQUAL "-")
-    string(APPEND dll_guid "-")
-  else()
-    list(GET bytes ${index} byte)
-    string(APPEND dll_guid "${byte}")
-  endif()
-endforeach()
 
 execute_process(COMMAND ${PDBUTIL} dump -summary ${PDB} OUTPUT_VARIABLE summary RESULT_VARIABLE status)
 if(NOT status EQUAL 0 OR NOT summary MATCHES "GUID: {([0-9A-F-]+)}")
