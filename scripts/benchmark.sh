@@ -141,31 +141,45 @@ exports=$($objdump -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/s/^
   sort | paste -sd' ')
 row "DLL: exports" "$exports" "exactly two" - "$([ "$(wc -w <<<"$exports")" -eq 2 ] && echo yes || echo NO)"
 
-# Two clean builds must agree on the DLL and on the PDB that matches it.
+# Two clean builds must agree on the DLL and on the PDB that matches it, even
+# from two checkouts at different paths (names and lengths differ), one of
+# them with another LIBRARY_PATH: neither may enter the PDB, whose GUID the
+# DLL names. Both build the committed HEAD.
 declare -A built=([DLL]=Brackwell.dll [PDB]=Brackwell.pdb)
-reproducible() { echo "$1: sha256 of two clean builds in two folders"; }
+reproducible() {
+  echo "$1: sha256 of two clean builds of HEAD, in two checkouts at different paths, one with another LIBRARY_PATH"
+}
 sha256() { sha256sum "$1" | cut -c1-64; }
+# clean_build FOLDER [NAME=VALUE...]: HEAD's files into FOLDER, and the DLL
+# built there with the windows preset, the environment changed as given.
+clean_build() {
+  local folder=$1
+  shift
+  mkdir -p "$folder"
+  git archive HEAD | tar -x -C "$folder"
+  quietly env -C "$folder" "$@" cmake --preset windows
+  quietly env -C "$folder" "$@" cmake --build --preset windows --target Brackwell
+}
 if ((${#smoke[@]})); then
   for kind in DLL PDB; do
     row "$(reproducible $kind)" "$(sha256 "$windows/${built[$kind]}") (one build: not rebuilt in a smoke run)" \
       identical - -
   done
 else
-  progress "two clean builds of the DLL and its PDB"
-  declare -A sums
-  for copy in 1 2; do
-    scratch="build/benchmark-dll-$copy"
-    rm -rf "$scratch"
-    quietly cmake --preset windows -B "$scratch"
-    quietly cmake --build "$scratch" --target Brackwell
-    for kind in DLL PDB; do sums[$kind$copy]=$(sha256 "$scratch/${built[$kind]}"); done
-    rm -rf "$scratch"
-  done
+  progress "two clean builds of the DLL and its PDB, in two checkouts"
+  checkouts=$(mktemp -d)
+  trap 'rm -rf "$checkouts"; cleanup' EXIT
+  first="$checkouts/a"
+  second="$checkouts/checkout-number-two"
+  clean_build "$first"
+  clean_build "$second" LIBRARY_PATH=/opt/elsewhere/lib
   for kind in DLL PDB; do
-    if [ "${sums[${kind}1]}" = "${sums[${kind}2]}" ]; then
-      row "$(reproducible $kind)" "both ${sums[${kind}1]}" identical - yes
+    sum1=$(sha256 "$first/build/windows/${built[$kind]}")
+    sum2=$(sha256 "$second/build/windows/${built[$kind]}")
+    if [ "$sum1" = "$sum2" ]; then
+      row "$(reproducible $kind)" "both $sum1" identical - yes
     else
-      row "$(reproducible $kind)" "${sums[${kind}1]} / ${sums[${kind}2]}" identical - NO
+      row "$(reproducible $kind)" "$sum1 / $sum2" identical - NO
     fi
   done
 fi

@@ -3,10 +3,13 @@
 # that is already there. Safe to run again.
 set -euo pipefail
 
+# clang and libclang-rt-14-dev for the fuzz targets; clang-19, lld-19 and
+# llvm-19 for the Windows build and the checks of its PDB; llvm for
+# llvm-symbolizer, which the sanitizers' reports and the README use.
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   libgtest-dev googletest
-  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 lld llvm
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 clang-19 lld-19 llvm-19 llvm
   wine64 cppcheck clang-tidy clang-format
 )
 # Only for rendering the pictures in docs/.
