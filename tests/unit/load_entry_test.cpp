@@ -76,8 +76,8 @@ TEST_F(LoadSequence, AcceptedHostRestylesMovesAndStartsTheThreadsInOrder) {
     EXPECT_EQ(calls(),
               (Calls{"FindOwnTopLevelWindow(Velmoria)", "GetWindowStyle(Style)", "SetWindowStyle(Style,0x16000000)",
                      "GetWindowStyle(ExStyle)", "SetWindowStyle(ExStyle,0x00040000)", "GetWindowRect",
-                     "SetWindowPos(0,0,800,600,0x00000064)", "PinThisModule", "StartDetachedThread#0", "StartDetachedThread#1",
-                     "StartDetachedThread#2"}));
+                     "SetWindowPos(0,0,800,600,0x00000064)", "PinThisModule", "StartDetachedThread#0",
+                     "StartDetachedThread#1", "StartDetachedThread#2"}));
     const std::vector<bw::platform::ThreadProcedure> order{bw::MemoryMonitorThread, bw::CpuWorkerThread,
                                                            bw::OverlayWatcherThread};
     EXPECT_EQ(bw::fake::State().startedThreads, order);
