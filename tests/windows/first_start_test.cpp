@@ -85,30 +85,23 @@ TEST_F(PlugInRun, BatchesWaitForTheListToGainAnEntry) {
 // Documents moved, as Explorer's Location tab moves it, to a folder of this
 // name in the user's profile, for as long as the object lives. The prefix
 // outlives the test, so its own Documents comes back afterwards.
-class MovedDocuments {
-public:
-    explicit MovedDocuments(const std::wstring& name) {
-        wchar_t folder[MAX_PATH] = {};
-        ExpandEnvironmentStringsW((L"%USERPROFILE%\\" + name).c_str(), folder, MAX_PATH);
-        folder_ = folder;
-        fs::create_directories(folder_);
+struct MovedDocuments {
+    explicit MovedDocuments(const std::wstring& name) : folder(fs::path(_wgetenv(L"USERPROFILE")) / name) {
+        fs::create_directories(folder);
         Point(L"%USERPROFILE%\\" + name);
     }
     ~MovedDocuments() {
         Point(L"%USERPROFILE%\\Documents");
-        wintest::RemoveAll(folder_);
+        wintest::RemoveAll(folder);
     }
-    fs::path Log() const { return folder_ / "My Games" / "Velmoria" / "TRVX" / "Logs" / "Brackwell.log"; }
-
-private:
-    static void Point(const std::wstring& folder) {
+    static void Point(const std::wstring& place) {
         EXPECT_EQ(
             RegSetKeyValueW(HKEY_CURRENT_USER,
                             L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", L"Personal",
-                            REG_EXPAND_SZ, folder.c_str(), static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t))),
+                            REG_EXPAND_SZ, place.c_str(), static_cast<DWORD>((place.size() + 1) * sizeof(wchar_t))),
             ERROR_SUCCESS);
     }
-    fs::path folder_;
+    const fs::path folder;
 };
 
 // A player whose folders have names the system's code page can't spell (a
@@ -121,13 +114,13 @@ TEST_F(PlugInRun, FolderNamesInAnyScriptAreFoundAndUsed) {
     fs::create_directories(game / "Data" / "Plugins");
     fs::copy_file(sandbox::BesideExecutable(L"sandbox.exe"), game / "Velmoria.exe");
     fs::copy_file(sandbox::BesideExecutable(L"Brackwell.dll"), game / "Data" / "Plugins" / "Brackwell.dll");
+    const fs::path log = documents.folder / "My Games" / "Velmoria" / "TRVX" / "Logs" / "Brackwell.log";
     {
         const wintest::OtherProcess player(game / "Velmoria.exe", L"--no-window --run-ms 600000");
         EXPECT_TRUE(wintest::WaitUntil([&] {
-            return wintest::ReadBytes(documents.Log()).find("] [BW] Created default INI: " + kDefaultNumbers) !=
-                   std::string::npos;
+            return wintest::ReadBytes(log).find("] [BW] Created default INI: " + kDefaultNumbers) != std::string::npos;
         })) << "no log in "
-            << documents.Log();
+            << log;
     }
     EXPECT_EQ(wintest::ReadBytes(game / "Data" / "Plugins" / "Brackwell.ini"), kDefaultFile);
     wintest::RemoveAll(game);
