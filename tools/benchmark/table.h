@@ -19,6 +19,9 @@ const char* Holds(bool holds);
 void PrintRow(const std::string& figure, const std::string& measured, const std::string& limit,
               const std::string& ratio, const std::string& holds);
 
+// A figure that could not be measured, and why: the benchmark fails.
+void PrintUnmeasuredRow(const std::string& figure, const std::string& why);
+
 // Work timed beside its bare baseline: both times per unit (`scale` units of
 // time per second, named `unit`), and their ratio, which may be at most
 // `limit`; without a limit, a row that only informs.

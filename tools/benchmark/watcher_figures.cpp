@@ -96,7 +96,7 @@ void RunPassFigure(const SamplePlan& plan, std::uint32_t count, const char* plai
         CompareInterleaved(plan, Passes<GuardedReader>(image, guardedFound), Passes<Plain>(image, plainFound));
     const std::string figure = Text("watcher pass, %u entries, Wine: guarded / %s", count, plain);
     if (guardedFound != (count > 0) || plainFound != guardedFound) {
-        PrintRow(figure, "the pass misread the list", "-", "-", Holds(false));
+        PrintUnmeasuredRow(figure, "the pass misread the list");
         return;
     }
     const bool large = count >= 1000;
@@ -112,7 +112,7 @@ void RunFaultFigure(const SamplePlan& plan, const char* kind, bool guarded) {
     const bool prepared = page != nullptr && (guarded ? VirtualProtect(page, 1, PAGE_READWRITE | PAGE_GUARD, &previous)
                                                       : VirtualFree(page, 1, MEM_DECOMMIT));
     if (!prepared) {
-        PrintRow(figure, "no page to prepare", "-", "-", Holds(false));
+        PrintUnmeasuredRow(figure, "no page to prepare");
         return;
     }
     const auto address = reinterpret_cast<std::uintptr_t>(page);
@@ -123,7 +123,7 @@ void RunFaultFigure(const SamplePlan& plan, const char* kind, bool guarded) {
     });
     VirtualFree(page, 0, MEM_RELEASE);
     if (loadsThatWorked != 0)
-        PrintRow(figure, Text("the %s page could be read", kind), "-", "-", Holds(false));
+        PrintUnmeasuredRow(figure, Text("the %s page could be read", kind));
     else
         PrintBelowRow(figure, seconds * 1e6, "us", 50);
 }
@@ -132,7 +132,7 @@ void RunFaultFigure(const SamplePlan& plan, const char* kind, bool guarded) {
 
 void RunWatcherFigures(const SamplePlan& plan) {
     if (!bw::platform::InstallReadGuard()) {
-        PrintRow("watcher, Wine", "the fault guard could not be installed", "-", "-", Holds(false));
+        PrintUnmeasuredRow("watcher, Wine", "the fault guard could not be installed");
         return;
     }
     for (const std::uint32_t count : {0u, 10u, 1000u, bw::kWatchedEntriesMax})
