@@ -48,13 +48,25 @@ long long RepsLasting(Work& work, double seconds) {
     return reps;
 }
 
-// Median seconds per unit of work.
+// Seconds per unit of work, one value for each sample.
 template <class Work>
-double MedianSecondsPerRep(const SamplePlan& plan, Work work) {
+std::vector<double> SampleSecondsPerRep(const SamplePlan& plan, Work& work) {
     const long long reps = RepsLasting(work, plan.sampleSeconds);
     std::vector<double> perRep;
     for (int s = 0; s < plan.samples; ++s) perRep.push_back(SecondsFor(work, reps) / reps);
-    return Median(perRep);
+    return perRep;
+}
+
+template <class Work>
+double MedianSecondsPerRep(const SamplePlan& plan, Work work) {
+    return Median(SampleSecondsPerRep(plan, work));
+}
+
+// The fastest sample: what the work costs when nothing else on the machine
+// got in its way.
+template <class Work>
+double FastestSecondsPerRep(const SamplePlan& plan, Work work) {
+    return Fastest(SampleSecondsPerRep(plan, work));
 }
 
 // Seconds per unit of A and of B, one pair for each sample, timed in turn
