@@ -8,8 +8,6 @@
 namespace bw {
 namespace {
 
-inline constexpr std::uint32_t kOverlayWatcherPeriodMs = 10;
-
 struct GuardedGameMemory {
     bool Load64(std::uintptr_t address, std::uint64_t& value) const noexcept {
         return platform::GuardedLoad64(address, value);

@@ -12,6 +12,9 @@
 
 namespace bw {
 
+// The pause after every pass.
+inline constexpr std::uint32_t kOverlayWatcherPeriodMs = 10;
+
 namespace detail {
 inline bool OffsetAddress(std::uintptr_t base, std::uintptr_t offset, std::uintptr_t& address) noexcept {
     return !__builtin_add_overflow(base, offset, &address);

@@ -23,9 +23,13 @@ void PrintRow(const std::string& figure, const std::string& measured, const std:
     (void)std::fflush(stdout);
 }
 
+void PrintUnmeasuredRow(const std::string& figure, const std::string& why) {
+    PrintRow(figure, "not measured: " + why, "-", "-", Holds(false));
+}
+
 void PrintComparisonRow(const std::string& figure, const Comparison& comparison, double scale, const char* unit,
-                        std::optional<double> limit) {
-    PrintRow(figure, Text("%.4g / %.4g %s", comparison.secondsA * scale, comparison.secondsB * scale, unit),
+                        std::optional<double> limit, const std::string& note) {
+    PrintRow(figure, Text("%.4g / %.4g %s", comparison.secondsA * scale, comparison.secondsB * scale, unit) + note,
              limit ? Text("<= %.2f", *limit) : "-", Text("%.3f", comparison.ratio),
              limit ? Holds(comparison.ratio <= *limit) : "-");
 }

@@ -19,11 +19,14 @@ const char* Holds(bool holds);
 void PrintRow(const std::string& figure, const std::string& measured, const std::string& limit,
               const std::string& ratio, const std::string& holds);
 
+// A figure that could not be measured, and why: the benchmark fails.
+void PrintUnmeasuredRow(const std::string& figure, const std::string& why);
+
 // Work timed beside its bare baseline: both times per unit (`scale` units of
-// time per second, named `unit`), and their ratio, which may be at most
-// `limit`; without a limit, a row that only informs.
+// time per second, named `unit`) followed by `note`, and their ratio, which
+// may be at most `limit`; without a limit, a row that only informs.
 void PrintComparisonRow(const std::string& figure, const Comparison& comparison, double scale, const char* unit,
-                        std::optional<double> limit);
+                        std::optional<double> limit, const std::string& note = {});
 
 // A value that must stay below `limit`.
 void PrintBelowRow(const std::string& figure, double value, const char* unit, double limit);

@@ -1,6 +1,7 @@
 // Timing by interleaved samples: two pieces of work timed in turn in one
 // process, so that clock changes, other load on the machine and warm-up fall
-// on both alike, and the median of the per-sample ratios compares them.
+// on both alike. The median of the per-sample ratios compares them as they
+// typically run; the fastest sample of each, as they run undisturbed.
 #pragma once
 
 #include <chrono>
@@ -16,6 +17,11 @@ struct SamplePlan {
 };
 SamplePlan PlanFromArguments(int argc, char** argv);
 
+// The same length of time in twenty times as many samples. A sample of a
+// millisecond or two mostly falls between two preemptions of this thread by
+// other work on the machine, so that the fastest of them is undisturbed.
+SamplePlan ShortSamples(const SamplePlan& plan);
+
 // Makes the compiler treat `value` as used, so work whose result nobody
 // reads is still done.
 template <class Value>
@@ -24,6 +30,7 @@ inline void KeepResult(const Value& value) {
 }
 
 double Median(std::vector<double> values);
+double Fastest(const std::vector<double>& seconds);
 
 // work(reps) runs `reps` units of work; returns the seconds it took.
 template <class Work>
@@ -41,25 +48,37 @@ long long RepsLasting(Work& work, double seconds) {
     return reps;
 }
 
-// Median seconds per unit of work.
+// Seconds per unit of work, one value for each sample.
 template <class Work>
-double MedianSecondsPerRep(const SamplePlan& plan, Work work) {
+std::vector<double> SampleSecondsPerRep(const SamplePlan& plan, Work& work) {
     const long long reps = RepsLasting(work, plan.sampleSeconds);
     std::vector<double> perRep;
     for (int s = 0; s < plan.samples; ++s) perRep.push_back(SecondsFor(work, reps) / reps);
-    return Median(perRep);
+    return perRep;
 }
 
-struct Comparison {
-    double secondsA, secondsB;  // median seconds per unit
-    double ratio;               // median of the samples' A / B
+template <class Work>
+double MedianSecondsPerRep(const SamplePlan& plan, Work work) {
+    return Median(SampleSecondsPerRep(plan, work));
+}
+
+// The fastest sample: what the work costs when nothing else on the machine
+// got in its way.
+template <class Work>
+double FastestSecondsPerRep(const SamplePlan& plan, Work work) {
+    return Fastest(SampleSecondsPerRep(plan, work));
+}
+
+// Seconds per unit of A and of B, one pair for each sample, timed in turn
+// with the order swapped every sample.
+struct PairedSamples {
+    std::vector<double> perRepA, perRepB;
 };
 
-// A and B in turn, the order swapped every sample.
 template <class WorkA, class WorkB>
-Comparison CompareInterleaved(const SamplePlan& plan, WorkA a, WorkB b) {
+PairedSamples SampleInterleaved(const SamplePlan& plan, WorkA& a, WorkB& b) {
     const long long reps = RepsLasting(a, plan.sampleSeconds);
-    std::vector<double> perRepA, perRepB, ratios;
+    PairedSamples samples;
     for (int s = 0; s < plan.samples; ++s) {
         double secondsA = 0, secondsB = 0;
         if (s % 2 == 0) {
@@ -69,11 +88,26 @@ Comparison CompareInterleaved(const SamplePlan& plan, WorkA a, WorkB b) {
             secondsB = SecondsFor(b, reps);
             secondsA = SecondsFor(a, reps);
         }
-        perRepA.push_back(secondsA / reps);
-        perRepB.push_back(secondsB / reps);
-        ratios.push_back(secondsA / secondsB);
+        samples.perRepA.push_back(secondsA / reps);
+        samples.perRepB.push_back(secondsB / reps);
     }
-    return {Median(perRepA), Median(perRepB), Median(ratios)};
+    return samples;
+}
+
+struct Comparison {
+    double secondsA, secondsB;  // seconds per unit
+    double ratio;               // A / B
+};
+
+// The median seconds of each side, and the median of the samples' A / B.
+Comparison MedianComparison(const PairedSamples& samples);
+// The fastest sample of each side, and their ratio: A against B where
+// neither was slowed by other work on the machine.
+Comparison FastestComparison(const PairedSamples& samples);
+
+template <class WorkA, class WorkB>
+Comparison CompareInterleaved(const SamplePlan& plan, WorkA a, WorkB b) {
+    return MedianComparison(SampleInterleaved(plan, a, b));
 }
 
 }  // namespace bench

@@ -1,8 +1,9 @@
-// The overlay watcher's pass through its fault guard against the same pass
-// through plain loads, over lists of several lengths; and what one recovered
-// fault costs.
+// The overlay watcher's pass: its share of one core at its period over lists
+// of several lengths; against the same pass through plain loads, what its
+// fault guard costs on long lists; and what one recovered fault costs.
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -86,21 +87,62 @@ auto Passes(const bw::GameImage& image, bool& found) {
     };
 }
 
-// The pass through the guard beside the pass through `Plain`.
+// The most of one core the watcher's pass may take at its period, by the
+// length of the list: each about one and a half times the pass's time when
+// the limit was set, so that a pass twice as slow fails. The longest is the
+// longest list the watcher scans.
+struct PassGoal {
+    std::uint32_t entries;
+    double shareOfCore;
+};
+constexpr PassGoal kPassGoals[] = {{0, 8e-7}, {10, 1e-6}, {1000, 4.5e-5}, {bw::kWatchedEntriesMax, 2.7e-3}};
+constexpr double kWatcherPeriodSeconds = bw::kOverlayWatcherPeriodMs / 1000.0;
+
+// A share of a core in percent, to three significant digits without an
+// exponent, which a reader would miss among the plain decimals.
+std::string Percent(double share) {
+    const double percent = share * 100;
+    const int decimals = percent > 0 ? std::max(0, 2 - static_cast<int>(std::floor(std::log10(percent)))) : 0;
+    return Text("%.*f %%", decimals, percent);
+}
+
+std::string PassTime(double seconds) {
+    return seconds < 1e-6 ? Text("%.4g ns", seconds * 1e9) : Text("%.4g us", seconds * 1e6);
+}
+
+// What a player pays: the guarded pass's share of one core when it runs once
+// every period. Timed by its fastest sample, which other work on the machine
+// can't slow down.
+void RunShareFigure(const SamplePlan& plan, const PassGoal& goal) {
+    const std::string figure = Text("watcher pass, %u entries, Wine: share of one core at one pass every %u ms",
+                                    goal.entries, static_cast<unsigned>(bw::kOverlayWatcherPeriodMs));
+    const WatchedList list(goal.entries);
+    const bw::GameImage image = WatchedList::Image();
+    bool found = false;
+    const double seconds = FastestSecondsPerRep(ShortSamples(plan), Passes<GuardedReader>(image, found));
+    if (found != (goal.entries > 0)) {
+        PrintUnmeasuredRow(figure, "the pass misread the list");
+        return;
+    }
+    const double share = seconds / kWatcherPeriodSeconds;
+    PrintRow(figure, PassTime(seconds) + " a pass: " + Percent(share), "<= " + Percent(goal.shareOfCore),
+             Text("%.3f", share / goal.shareOfCore), Holds(share <= goal.shareOfCore));
+}
+
+// The guarded pass beside the pass through `Plain`, for information: on a
+// long list it shows what the guard costs per entry.
 template <class Plain>
-void RunPassFigure(const SamplePlan& plan, std::uint32_t count, const char* plain, std::optional<double> limit) {
+void RunGuardCostFigure(const SamplePlan& plan, std::uint32_t count, const char* plain) {
+    const std::string figure = Text("watcher pass, %u entries, Wine: guarded / %s", count, plain);
     const WatchedList list(count);
     const bw::GameImage image = WatchedList::Image();
     bool guardedFound = false, plainFound = false;
     const Comparison perPass =
         CompareInterleaved(plan, Passes<GuardedReader>(image, guardedFound), Passes<Plain>(image, plainFound));
-    const std::string figure = Text("watcher pass, %u entries, Wine: guarded / %s", count, plain);
-    if (guardedFound != (count > 0) || plainFound != guardedFound) {
-        PrintRow(figure, "the pass misread the list", "-", "-", Holds(false));
-        return;
-    }
-    const bool large = count >= 1000;
-    PrintComparisonRow(figure, perPass, large ? 1e6 : 1e9, large ? "us" : "ns", limit);
+    if (!guardedFound || !plainFound)
+        PrintUnmeasuredRow(figure, "the pass misread the list");
+    else
+        PrintComparisonRow(figure, perPass, 1e6, "us", std::nullopt);
 }
 
 // A page on which every guarded load faults: decommitted, or guarded, in
@@ -112,7 +154,7 @@ void RunFaultFigure(const SamplePlan& plan, const char* kind, bool guarded) {
     const bool prepared = page != nullptr && (guarded ? VirtualProtect(page, 1, PAGE_READWRITE | PAGE_GUARD, &previous)
                                                       : VirtualFree(page, 1, MEM_DECOMMIT));
     if (!prepared) {
-        PrintRow(figure, "no page to prepare", "-", "-", Holds(false));
+        PrintUnmeasuredRow(figure, "no page to prepare");
         return;
     }
     const auto address = reinterpret_cast<std::uintptr_t>(page);
@@ -123,7 +165,7 @@ void RunFaultFigure(const SamplePlan& plan, const char* kind, bool guarded) {
     });
     VirtualFree(page, 0, MEM_RELEASE);
     if (loadsThatWorked != 0)
-        PrintRow(figure, Text("the %s page could be read", kind), "-", "-", Holds(false));
+        PrintUnmeasuredRow(figure, Text("the %s page could be read", kind));
     else
         PrintBelowRow(figure, seconds * 1e6, "us", 50);
 }
@@ -132,12 +174,13 @@ void RunFaultFigure(const SamplePlan& plan, const char* kind, bool guarded) {
 
 void RunWatcherFigures(const SamplePlan& plan) {
     if (!bw::platform::InstallReadGuard()) {
-        PrintRow("watcher, Wine", "the fault guard could not be installed", "-", "-", Holds(false));
+        PrintUnmeasuredRow("watcher, Wine", "the fault guard could not be installed");
         return;
     }
-    for (const std::uint32_t count : {0u, 10u, 1000u, bw::kWatchedEntriesMax})
-        RunPassFigure<PlainReader>(plan, count, "plain loads", 1.25);
-    RunPassFigure<CalledPlainReader>(plan, bw::kWatchedEntriesMax, "plain loads each in a call", std::nullopt);
+    for (const PassGoal& goal : kPassGoals) RunShareFigure(plan, goal);
+    for (const std::uint32_t count : {1000u, bw::kWatchedEntriesMax})
+        RunGuardCostFigure<PlainReader>(plan, count, "plain loads");
+    RunGuardCostFigure<CalledPlainReader>(plan, bw::kWatchedEntriesMax, "plain loads each in a call");
     RunFaultFigure(plan, "decommitted", false);
     RunFaultFigure(plan, "guard", true);
 }

@@ -47,8 +47,7 @@ constexpr const char* kUsage =
     "               [--toggle-list MS]    the list gains and loses its entry every MS ms\n"
     "               [--report-resources]  threads, handles and private bytes early and at the end\n"
     "               [--no-plugin]         play the game alone, loading nothing\n"
-    "               [--report-times]      at the end: CPU time since the load call, the load entry's\n"
-    "                                     wall time\n";
+    "               [--report-times]      at the end: the load entry's wall time\n";
 
 bool ParseOptions(int argc, wchar_t** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
@@ -122,14 +121,6 @@ void RunFor(DWORD runMs, bool reportResources) {
     PrintResources("at the end");
 }
 
-// User and kernel time of all the process's threads so far.
-double ProcessCpuMilliseconds() {
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    const auto ms = [](FILETIME t) { return (double(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 1e4; };
-    return ms(kernel) + ms(user);
-}
-
 void PrintLog() {
     const auto path = bw::GetLogFilePath();
     std::cout << "--- " << (path ? path->string() : std::string("(no log path)")) << " ---\n";
@@ -172,7 +163,6 @@ int wmain(int argc, wchar_t** argv) {
 
     const bw::HostInterface host{options.hostVersion};
     const bw::HostInterface* hostPointer = options.nullHost ? nullptr : &host;
-    const double cpuMsAtLoadCall = ProcessCpuMilliseconds();
     std::atomic<double> loadEntryMs{0};  // set on the window's thread
     auto callLoadEntry = [&] {
         const auto start = std::chrono::steady_clock::now();
@@ -195,9 +185,7 @@ int wmain(int argc, wchar_t** argv) {
         callLoadEntry();
     }
     RunFor(options.runMs, options.reportResources);
-    if (options.reportTimes)
-        std::printf("sandbox: times: cpu_ms=%.1f load_entry_ms=%.2f\n", ProcessCpuMilliseconds() - cpuMsAtLoadCall,
-                    loadEntryMs.load());
+    if (options.reportTimes) std::printf("sandbox: times: load_entry_ms=%.2f\n", loadEntryMs.load());
     PrintLog();
     std::fflush(stdout);
     // The plug-in's threads never end; leave without waiting for them.
