@@ -16,8 +16,8 @@ namespace bw {
 // folder deleted while the game runs comes back with the next line. Falls
 // back to "Brackwell.log" in the current directory when the documents folder
 // is unknown. Nothing when the path can't be prepared (the chain can't be
-// created, memory runs out): callers then skip the
-// file rather than let an error reach the game.
+// created, memory runs out): callers then skip the file rather than let an
+// error reach the game.
 std::optional<std::filesystem::path> GetLogFilePath() noexcept;
 
 // Removes the previous run's log so the file holds only this start's lines.

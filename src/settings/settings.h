@@ -38,7 +38,8 @@ extern constinit SettingsRecord Settings;
 // Data\Plugins\Brackwell.ini beside the game's executable, creating the
 // folder chain on every call; the bare relative "Brackwell.ini" when the
 // system can't name the executable. Nothing when the file can't be used (the
-// folder can't be created, memory runs out), so the caller keeps the built-in values.
+// folder can't be created, memory runs out), so the caller keeps the
+// built-in values.
 std::optional<std::filesystem::path> GetSettingsFilePath() noexcept;
 
 // Writes a default file when nothing exists at the path, otherwise reads the
