@@ -55,7 +55,6 @@ public:
     OtherProcess(const OtherProcess&) = delete;
     OtherProcess& operator=(const OtherProcess&) = delete;
 
-    bool Started() const { return process_ != nullptr; }
     // Its first top-level window with this title, or null.
     HWND Window(const wchar_t* title) const;
 
