@@ -30,9 +30,13 @@ struct PathLookup {
 
 // The user's documents folder; Unavailable when the shell lookup fails.
 PathLookup DocumentsFolder() noexcept;
+// The system's classic path length (MAX_PATH), in UTF-16 units with the
+// terminator: most names fit, but not all.
+inline constexpr std::uint32_t kClassicPathUnits = 260;
 // The process's main executable (the game's, not ours); Unavailable when the
-// system can't name it.
-PathLookup MainExecutablePath() noexcept;
+// system can't name it. The name is asked for in a buffer of
+// `firstBufferUnits` UTF-16 units that grows while the name fills it.
+PathLookup MainExecutablePath(std::uint32_t firstBufferUnits = kClassicPathUnits) noexcept;
 
 // Local calendar time for the log's time stamps.
 bool ToLocalTime(std::time_t when, std::tm& out) noexcept;
@@ -54,6 +58,15 @@ void SetWindowStyle(WindowHandle window, StyleKind kind, std::uint32_t style) no
 std::optional<WindowRect> GetWindowRect(WindowHandle window) noexcept;
 void SetWindowPos(WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
                   std::uint32_t flags) noexcept;
+// Whether the calling thread owns the window. Changing a window of another
+// thread waits until that thread handles the change.
+bool IsWindowOfThisThread(WindowHandle window) noexcept;
+// A minimised window's rectangle is its parked icon's, not its own.
+bool IsWindowMinimized(WindowHandle window) noexcept;
+// Where a minimised window comes back when restored: its top-left corner
+// goes to screen (x, y) and its outer size stays. False when the window's
+// placement could not be read.
+bool MoveRestoredPlacementTo(WindowHandle window, std::int32_t x, std::int32_t y) noexcept;
 void ShowMessageBox(const char* text, const char* caption, std::uint32_t type) noexcept;
 
 // --- Threads and time ------------------------------------------------------
@@ -72,6 +85,10 @@ bool PinThisModule() noexcept;
 // Starts a thread at once with a null argument and forgets its handle.
 // False when the system could not create it.
 bool StartDetachedThread(ThreadProcedure procedure) noexcept;
+// Runs procedure(argument) on a new thread and waits for it to end, at most
+// `milliseconds`; a thread still running then goes on alone.
+enum class ThreadRun { Ended, StillRunning, NotStarted };
+ThreadRun RunOnNewThread(ThreadProcedure procedure, void* argument, std::uint32_t milliseconds) noexcept;
 void SleepMilliseconds(std::uint32_t milliseconds) noexcept;
 std::uint64_t TickCountMilliseconds() noexcept;
 std::uint32_t LastErrorCode() noexcept;

@@ -8,21 +8,46 @@
 namespace bw {
 namespace {
 
-void MakeGameWindowBorderless() noexcept {
+// The window step proper, on whichever thread runs it. A minimised window's
+// rectangle is its parked icon's: it is moved where it comes back instead.
+void RestyleAndMoveWindow(platform::WindowHandle window) noexcept {
     using platform::StyleKind;
-    const platform::WindowHandle window = platform::FindOwnTopLevelWindow(kGameWindowTitle);
-    if (window == nullptr) return;
-
     platform::SetWindowStyle(window, StyleKind::Style,
                              platform::GetWindowStyle(window, StyleKind::Style) & kBorderlessStyleMask);
     platform::SetWindowStyle(window, StyleKind::ExStyle,
                              platform::GetWindowStyle(window, StyleKind::ExStyle) & kBorderlessExStyleMask);
-    // Read before the frame change takes effect, so this is still the outer
-    // rectangle the framed window had; the window keeps that size.
-    const auto rect = platform::GetWindowRect(window);
-    if (!rect) return;  // the window went away since we found it
-    platform::SetWindowPos(window, 0, 0, rect->right - rect->left, rect->bottom - rect->top, kBorderlessMoveFlags);
+    if (platform::IsWindowMinimized(window)) {
+        if (!platform::MoveRestoredPlacementTo(window, 0, 0)) return;
+    } else {
+        // Read before the frame change takes effect, so this is still the
+        // outer rectangle the framed window had; the window keeps that size.
+        const auto rect = platform::GetWindowRect(window);
+        if (!rect) return;  // the window went away since we found it
+        platform::SetWindowPos(window, 0, 0, rect->right - rect->left, rect->bottom - rect->top, kBorderlessMoveFlags);
+    }
     LogMessage("[BW] Borderless applied.");
+}
+
+platform::ThreadExitCode BW_THREAD_CALL WindowStepThread(void* window) {
+    RestyleAndMoveWindow(window);
+    return 0;
+}
+
+void MakeGameWindowBorderless() noexcept {
+    const platform::WindowHandle window = platform::FindOwnTopLevelWindow(kGameWindowTitle);
+    if (window == nullptr) return;
+    if (platform::IsWindowOfThisThread(window)) {
+        RestyleAndMoveWindow(window);
+        return;
+    }
+    // Each change to a window of another thread waits until that thread
+    // handles it. A host may call us while the window's thread waits for the
+    // host without pumping: waiting here would hang both for ever. So the
+    // step runs on a thread of its own and the start waits for it only so
+    // long; a window thread busy loading answers later, and the step then
+    // finishes, whole, after the start. Without a thread, do it here as ever.
+    if (platform::RunOnNewThread(WindowStepThread, window, kWindowStepWaitMs) == platform::ThreadRun::NotStarted)
+        RestyleAndMoveWindow(window);
 }
 
 // From here on our threads and the read guard's handler run this library's

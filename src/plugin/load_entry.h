@@ -24,6 +24,9 @@ inline constexpr std::uint32_t kBorderlessStyleMask = 0xFF30FFFF;
 inline constexpr std::uint32_t kBorderlessExStyleMask = 0xFFFDFCFE;
 // SWP_SHOWWINDOW | SWP_FRAMECHANGED | SWP_NOZORDER
 inline constexpr std::uint32_t kBorderlessMoveFlags = 0x0064;
+// How long the start waits for the window's thread to take the changes
+// before it goes on without them; they still land once that thread answers.
+inline constexpr std::uint32_t kWindowStepWaitMs = 1000;
 
 bool IsAcceptedHost(const HostInterface* host) noexcept;
 

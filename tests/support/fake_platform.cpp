@@ -45,7 +45,7 @@ namespace bw::platform {
 using fake::State;
 
 PathLookup DocumentsFolder() noexcept { return State().documents; }
-PathLookup MainExecutablePath() noexcept { return State().executable; }
+PathLookup MainExecutablePath(std::uint32_t) noexcept { return State().executable; }
 
 bool ToLocalTime(std::time_t when, std::tm& out) noexcept { return localtime_r(&when, &out) != nullptr; }
 
@@ -77,6 +77,11 @@ void SetWindowPos(WindowHandle, std::int32_t x, std::int32_t y, std::int32_t wid
                  std::to_string(height) + "," + fake::Hex(flags) + ")");
 }
 
+// The load entry runs on the window's thread of a window never minimised.
+bool IsWindowOfThisThread(WindowHandle) noexcept { return true; }
+bool IsWindowMinimized(WindowHandle) noexcept { return false; }
+bool MoveRestoredPlacementTo(WindowHandle, std::int32_t, std::int32_t) noexcept { return false; }
+
 void ShowMessageBox(const char* text, const char* caption, std::uint32_t type) noexcept {
     fake::Record(std::string("ShowMessageBox(") + text + "|" + caption + "|" + fake::Hex(type) + ")");
 }
@@ -100,6 +105,8 @@ bool StartDetachedThread(ThreadProcedure procedure) noexcept {
     state.startedThreads.push_back(procedure);
     return true;
 }
+
+ThreadRun RunOnNewThread(ThreadProcedure, void*, std::uint32_t) noexcept { return ThreadRun::NotStarted; }
 
 void SleepMilliseconds(std::uint32_t) noexcept {}
 std::uint64_t TickCountMilliseconds() noexcept { return 0; }

@@ -2,8 +2,10 @@
 // worker and memory monitor, as the road of a first start describes them.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <clocale>
 
+#include "platform/platform.h"
 #include "test_support.h"
 
 namespace {
@@ -65,13 +67,27 @@ TEST_F(PlugInRun, BatchesUseTheFilesIterAndPrintItsSumWithAPoint) {
     EXPECT_TRUE(wintest::WaitForLogLine("] [BW] CPU worker active: 0.010000\r\n")) << Log();
 }
 
-TEST_F(PlugInRun, WithTheSwitchOffNoBatchEverRuns) {
-    wintest::WriteBytes(wintest::SettingsPath(), "OverlayBatch=0\r\nSleep=1\r\n");
+// Settings that keep something from happening: by the monitor's first line,
+// five seconds in, it would have happened many times over (a trim, in the
+// very pass that wrote the line).
+class SettingsThatHold : public PlugInRun, public ::testing::WithParamInterface<std::array<const char*, 3>> {};
+
+TEST_P(SettingsThatHold, NothingHappensByTheMonitorsFirstLine) {
+    const auto [file, batchLine, neverLogged] = GetParam();
+    wintest::WriteBytes(wintest::SettingsPath(), file);
     wintest::StartBrackwellInGame(ListState::Present);
-    ASSERT_TRUE(wintest::WaitForLogLine("] [BW] Overlay batch disabled.\r\n"));
+    ASSERT_TRUE(wintest::WaitForLogLine(batchLine));
     WaitForTheMonitorsFirstLine();
-    EXPECT_EQ(Log().find("CPU worker active"), std::string::npos);
+    EXPECT_FALSE(wintest::WaitForLogLine(neverLogged, 500ms)) << Log();
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SettingsThatHold,
+    ::testing::Values(std::array{"OverlayBatch=0\r\nSleep=1\r\n", "] [BW] Overlay batch disabled.", "CPU worker active"},
+                      // A pause without end: the worker stops after its first cycle.
+                      std::array{"Sleep=-1\r\n", "] [BW] Overlay batch enabled.", "CPU worker active"},
+                      // The first trim waits its interval from the monitor's start.
+                      std::array{"TrimThresholdMB=0\r\n", "] [BW] Overlay batch enabled.", "[MM] Trimmed"}));
 
 TEST_F(PlugInRun, BatchesWaitForTheListToGainAnEntry) {
     wintest::WriteBytes(wintest::SettingsPath(), kDefaultFile);
@@ -124,6 +140,14 @@ TEST_F(PlugInRun, FolderNamesInAnyScriptAreFoundAndUsed) {
     }
     EXPECT_EQ(wintest::ReadBytes(game / "Data" / "Plugins" / "Brackwell.ini"), kDefaultFile);
     wintest::RemoveAll(game);
+}
+
+// A game installed deep enough that its name fills the first buffer: asked
+// again in a larger one, never taken cut.
+TEST(GameExecutable, ANameLongerThanTheFirstBufferIsFoundWhole) {
+    const bw::platform::PathLookup whole = bw::platform::MainExecutablePath();
+    ASSERT_EQ(whole.status, bw::platform::PathStatus::Found);
+    EXPECT_EQ(bw::platform::MainExecutablePath(4).path, whole.path);
 }
 
 TEST_F(PlugInRun, ASettingsFileThatIsAFolderLeavesTheDefaults) {

@@ -156,15 +156,20 @@ TEST_F(LoadEntry, AnotherProgramsWindowOfTheSameTitleIsLeftAsItWas) {
     EXPECT_EQ(gameAfter.rect.top, 0);
 }
 
-// A host may call from a thread that doesn't own the window; restyling it
-// then waits for the window's thread to pump, which must not deadlock, also
-// when that thread is busy for a while first.
+// A host may call from a thread that doesn't own the window while that
+// thread is busy for a while (loading) or, INFINITE here, waits for the host
+// without pumping. The load entry returns within a couple of seconds, and
+// the window step lands once that thread answers, its line only then.
 class FromAnotherThread : public LoadEntry, public ::testing::WithParamInterface<DWORD> {};
 
-TEST_P(FromAnotherThread, ReturnsOnceTheWindowThreadPumps) {
+TEST_P(FromAnotherThread, ReturnsInTimeAndTheStepLandsOnceTheWindowThreadAnswers) {
     const sandbox::GameWindow game = sandbox::StartGameWindow();
     ASSERT_NE(game.window, nullptr);
-    if (GetParam() != 0) PostMessageW(game.window, sandbox::kBusyMessage, GetParam(), 0);
+    HANDLE hostReturned = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (GetParam() == INFINITE)
+        PostMessageW(game.window, sandbox::kWaitMessage, reinterpret_cast<WPARAM>(hostReturned), 0);
+    else if (GetParam() != 0)
+        PostMessageW(game.window, sandbox::kBusyMessage, GetParam(), 0);
 
     std::atomic<bool> returned{false};
     const bw::HostInterface host{bw::kAcceptedHostVersion};
@@ -172,12 +177,14 @@ TEST_P(FromAnotherThread, ReturnsOnceTheWindowThreadPumps) {
         EXPECT_TRUE(plugin_.load(&host));
         returned = true;
     });
-    const bool inTime = wintest::WaitUntil([&] { return returned.load(); }, 20s);
+    const bool inTime = wintest::WaitUntil([&] { return returned.load(); }, 5s);
     if (!inTime) {
         ADD_FAILURE() << "the load entry did not return";
         ExitProcess(3);  // the host thread is stuck; don't hang the run
     }
     hostThread.join();
+    if (GetParam() == INFINITE) EXPECT_EQ(wintest::ReadBytes(wintest::LogPath()).find("Borderless"), std::string::npos);
+    SetEvent(hostReturned);
     EXPECT_TRUE(wintest::WaitForLogLine("[BW] Borderless applied.\r\n"));
     RECT rect{};
     GetWindowRect(game.window, &rect);
@@ -185,6 +192,22 @@ TEST_P(FromAnotherThread, ReturnsOnceTheWindowThreadPumps) {
     EXPECT_EQ(rect.top, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(WindowThread, FromAnotherThread, ::testing::Values(0u, 2000u));
+INSTANTIATE_TEST_SUITE_P(WindowThread, FromAnotherThread, ::testing::Values(0u, 2000u, INFINITE));
+
+// Minimised while the game loaded (the player switched away): restored, it
+// comes back borderless at the corner at its outer size.
+TEST_F(LoadEntry, AMinimisedWindowComesBackAtTheCorner) {
+    const bw::HostInterface host{bw::kAcceptedHostVersion};
+    const sandbox::GameWindow game = sandbox::StartGameWindow([&] {
+        ShowWindow(FindWindowW(nullptr, L"Velmoria"), SW_MINIMIZE);
+        EXPECT_TRUE(plugin_.load(&host));
+    });
+    ASSERT_TRUE(wintest::WaitForLogLine("[BW] All threads started.\r\n"));
+    ShowWindow(game.window, SW_RESTORE);
+    const RECT& framed = sandbox::kGameWindowRect;
+    const RECT corner{0, 0, framed.right - framed.left, framed.bottom - framed.top};
+    const WindowSnapshot after = Snapshot(game.window);
+    EXPECT_TRUE(EqualRect(&after.rect, &corner)) << after.rect.left << "," << after.rect.top;
+}
 
 }  // namespace

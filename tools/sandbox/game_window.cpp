@@ -13,6 +13,10 @@ LRESULT CALLBACK GameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         Sleep(static_cast<DWORD>(wParam));
         return 0;
     }
+    if (message == kWaitMessage) {
+        WaitForSingleObject(reinterpret_cast<HANDLE>(wParam), INFINITE);
+        return 0;
+    }
     if (message == WM_PAINT) {  // something to see in pictures of the window
         PAINTSTRUCT paint;
         HDC dc = BeginPaint(window, &paint);

@@ -10,6 +10,10 @@ namespace sandbox {
 
 // Posted to the window: its thread stays busy (not pumping) for wParam ms.
 inline constexpr UINT kBusyMessage = WM_APP + 1;
+// Posted to the window: its thread waits, without pumping, until the event
+// whose handle is wParam is set, as a game's window thread may wait for its
+// host.
+inline constexpr UINT kWaitMessage = WM_APP + 2;
 
 inline constexpr DWORD kGameWindowStyle = WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPSIBLINGS;
 inline constexpr DWORD kGameWindowExStyle = WS_EX_WINDOWEDGE | WS_EX_CLIENTEDGE | WS_EX_APPWINDOW;

@@ -1,4 +1,5 @@
 // Threads, time and the process's memory.
+
 #include "platform/image_header.h"
 #include "platform/platform.h"
 #include "platform/win32/win32.h"
@@ -11,6 +12,14 @@ bool StartDetachedThread(ThreadProcedure procedure) noexcept {
     // The handle is deliberately neither kept nor closed: the threads live
     // as long as the game and nothing ever waits for them.
     return CreateThread(nullptr, 0, procedure, nullptr, 0, nullptr) != nullptr;
+}
+
+ThreadRun RunOnNewThread(ThreadProcedure procedure, void* argument, std::uint32_t milliseconds) noexcept {
+    HANDLE thread = CreateThread(nullptr, 0, procedure, argument, 0, nullptr);
+    if (thread == nullptr) return ThreadRun::NotStarted;
+    const DWORD waited = WaitForSingleObject(thread, milliseconds);
+    CloseHandle(thread);  // a thread still running goes on without its handle
+    return waited == WAIT_OBJECT_0 ? ThreadRun::Ended : ThreadRun::StillRunning;
 }
 
 bool PinThisModule() noexcept {

@@ -1,4 +1,5 @@
 // Names of places: the documents folder, the game's executable, local time.
+#include <algorithm>
 #include <string>
 
 #include "platform/platform.h"
@@ -23,6 +24,27 @@ PathLookup FoundPath(std::wstring name) noexcept {
     }
 }
 
+// The file `module` was loaded from (null: the process's executable). A game
+// installed deep in a library folder can lie past the classic path length:
+// a name that fills the buffer may have been cut, so grow and ask again.
+PathLookup ModuleFilePath(HMODULE module, DWORD firstBufferUnits) noexcept {
+    try {
+        std::wstring file(std::max<DWORD>(firstBufferUnits, 1), L'\0');
+        for (;;) {
+            const DWORD length = GetModuleFileNameW(module, file.data(), static_cast<DWORD>(file.size()));
+            if (length == 0) return {PathStatus::Unavailable, {}};
+            if (length < file.size()) {
+                file.resize(length);
+                return FoundPath(std::move(file));
+            }
+            if (file.size() >= kLongestPathUnits) return {PathStatus::Unavailable, {}};
+            file.resize(std::min<std::size_t>(file.size() * 2, kLongestPathUnits));
+        }
+    } catch (...) {
+        return {PathStatus::Unusable, {}};
+    }
+}
+
 }  // namespace
 
 PathLookup DocumentsFolder() noexcept {
@@ -35,24 +57,8 @@ PathLookup DocumentsFolder() noexcept {
     return FoundPath(folder);
 }
 
-PathLookup MainExecutablePath() noexcept {
-    try {
-        // A game installed deep in a library folder can lie past MAX_PATH: a
-        // name that fills the buffer may have been cut, so grow and ask again.
-        std::wstring file(MAX_PATH, L'\0');
-        for (;;) {
-            const DWORD length = GetModuleFileNameW(nullptr, file.data(), static_cast<DWORD>(file.size()));
-            if (length == 0) return {PathStatus::Unavailable, {}};
-            if (length < file.size()) {
-                file.resize(length);
-                return FoundPath(std::move(file));
-            }
-            if (file.size() >= kLongestPathUnits) return {PathStatus::Unavailable, {}};
-            file.resize(file.size() * 2);
-        }
-    } catch (...) {
-        return {PathStatus::Unusable, {}};
-    }
+PathLookup MainExecutablePath(std::uint32_t firstBufferUnits) noexcept {
+    return ModuleFilePath(nullptr, firstBufferUnits);
 }
 
 bool ToLocalTime(std::time_t when, std::tm& out) noexcept {

@@ -48,6 +48,33 @@ void SetWindowPos(WindowHandle window, std::int32_t x, std::int32_t y, std::int3
     ::SetWindowPos(AsWindow(window), nullptr, x, y, width, height, flags);
 }
 
+bool IsWindowOfThisThread(WindowHandle window) noexcept {
+    return GetWindowThreadProcessId(AsWindow(window), nullptr) == GetCurrentThreadId();
+}
+
+bool IsWindowMinimized(WindowHandle window) noexcept { return IsIconic(AsWindow(window)) != FALSE; }
+
+bool MoveRestoredPlacementTo(WindowHandle window, std::int32_t x, std::int32_t y) noexcept {
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    if (!GetWindowPlacement(AsWindow(window), &placement)) return false;
+    // The restored rectangle is in workspace coordinates, which start at the
+    // corner of the work area: with the taskbar at the top or the left of the
+    // primary monitor, screen (0, 0) lies that far before it.
+    POINT origin{x, y};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoW(MonitorFromPoint(origin, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
+        origin.x -= monitor.rcWork.left - monitor.rcMonitor.left;
+        origin.y -= monitor.rcWork.top - monitor.rcMonitor.top;
+    }
+    RECT& normal = placement.rcNormalPosition;
+    OffsetRect(&normal, origin.x - normal.left, origin.y - normal.top);
+    // Stays minimised, without taking the focus from where the player went.
+    placement.showCmd = SW_SHOWMINNOACTIVE;
+    return SetWindowPlacement(AsWindow(window), &placement) != FALSE;
+}
+
 void ShowMessageBox(const char* text, const char* caption, std::uint32_t type) noexcept {
     MessageBoxA(nullptr, text, caption, type);
 }
