@@ -37,6 +37,8 @@ inline constexpr std::uint32_t kClassicPathUnits = 260;
 // system can't name it. The name is asked for in a buffer of
 // `firstBufferUnits` UTF-16 units that grows while the name fills it.
 PathLookup MainExecutablePath(std::uint32_t firstBufferUnits = kClassicPathUnits) noexcept;
+// This library's own file: the copy of the plug-in this code was loaded from.
+PathLookup ThisLibraryPath() noexcept;
 
 // Local calendar time for the log's time stamps.
 bool ToLocalTime(std::time_t when, std::tm& out) noexcept;
@@ -89,6 +91,14 @@ bool StartDetachedThread(ThreadProcedure procedure) noexcept;
 // `milliseconds`; a thread still running then goes on alone.
 enum class ThreadRun { Ended, StillRunning, NotStarted };
 ThreadRun RunOnNewThread(ThreadProcedure procedure, void* argument, std::uint32_t milliseconds) noexcept;
+
+// Which copy of the plug-in starts in this game process. The first accepted
+// call of any copy claims the process (First); every later call learns
+// whether its own copy holds the claim (ThisCopyRuns) or another copy does
+// (AnotherCopyRuns). Copies share no memory: they agree through a kernel
+// object that only this process names.
+enum class StartClaim { First, ThisCopyRuns, AnotherCopyRuns };
+StartClaim ClaimTheGameProcess() noexcept;
 void SleepMilliseconds(std::uint32_t milliseconds) noexcept;
 std::uint64_t TickCountMilliseconds() noexcept;
 std::uint32_t LastErrorCode() noexcept;

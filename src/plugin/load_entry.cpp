@@ -1,5 +1,8 @@
 #include "plugin/load_entry.h"
 
+#include <optional>
+#include <string>
+
 #include "game/game.h"
 #include "log/log.h"
 #include "platform/platform.h"
@@ -60,6 +63,33 @@ void PinThisLibrary() noexcept {
                    static_cast<unsigned>(platform::LastErrorCode()));
 }
 
+// This copy's file as the log shows it (UTF-8), so the player can tell
+// which copy to remove.
+std::string ThisLibraryName() noexcept {
+    try {
+        const platform::PathLookup library = platform::ThisLibraryPath();
+        if (library.status != platform::PathStatus::Found) return "an unnamed file";
+        const std::u8string name = library.path.u8string();
+        return {name.begin(), name.end()};
+    } catch (...) {
+        return "an unnamed file";
+    }
+}
+
+// One start per game: a host that loads two copies (Explorer's "- Copy"
+// beside the original, an older one a mod manager deploys too) or calls us
+// twice would otherwise delete the running start's log, restyle the window
+// again and double every thread, and two copies would append to one log
+// under two locks. Empty when this call starts; otherwise its answer: true
+// when this copy is the one that runs.
+std::optional<bool> AnswerWhenAlreadyRunning() noexcept {
+    const platform::StartClaim claim = platform::ClaimTheGameProcess();
+    if (claim == platform::StartClaim::First) return std::nullopt;
+    LogMessage("[BW] Brackwell already runs in this game; the load call to %s started nothing.",
+               ThisLibraryName().c_str());
+    return claim == platform::StartClaim::ThisCopyRuns;
+}
+
 void StartWorkerThreads() noexcept {
     struct Worker {
         platform::ThreadProcedure procedure;
@@ -94,6 +124,7 @@ extern "C" bool TRVXPlugin_Load(const bw::HostInterface* host) noexcept {
         bw::platform::ShowMessageBox(bw::kRefusalText, bw::kRefusalCaption, bw::kRefusalBoxType);
         return false;
     }
+    if (const auto answer = bw::AnswerWhenAlreadyRunning()) return *answer;
     bw::DeletePreviousLog();
     bw::MakeGameWindowBorderless();
     bw::PinThisLibrary();

@@ -33,5 +33,7 @@ bool IsAcceptedHost(const HostInterface* host) noexcept;
 }  // namespace bw
 
 // Called by the host, once, on a thread of its choosing. True when the
-// plug-in has started, false when it refused to run under this host.
+// plug-in has started, false when it refused to run under this host. Starts
+// once per game process: a later call, of this copy or another, starts
+// nothing and answers whether this copy is the one that runs.
 extern "C" bool TRVXPlugin_Load(const bw::HostInterface* host) noexcept;

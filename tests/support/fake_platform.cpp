@@ -46,6 +46,7 @@ using fake::State;
 
 PathLookup DocumentsFolder() noexcept { return State().documents; }
 PathLookup MainExecutablePath(std::uint32_t) noexcept { return State().executable; }
+PathLookup ThisLibraryPath() noexcept { return {PathStatus::Unavailable, {}}; }
 
 bool ToLocalTime(std::time_t when, std::tm& out) noexcept { return localtime_r(&when, &out) != nullptr; }
 
@@ -107,6 +108,8 @@ bool StartDetachedThread(ThreadProcedure procedure) noexcept {
 }
 
 ThreadRun RunOnNewThread(ThreadProcedure, void*, std::uint32_t) noexcept { return ThreadRun::NotStarted; }
+// Each test is a first start.
+StartClaim ClaimTheGameProcess() noexcept { return StartClaim::First; }
 
 void SleepMilliseconds(std::uint32_t) noexcept {}
 std::uint64_t TickCountMilliseconds() noexcept { return 0; }

@@ -131,12 +131,4 @@ TEST_F(LoadSequence, AFailedLogResetDoesNotStopTheStart) {
     EXPECT_TRUE(fs::is_directory(logFile_ / "inside"));
 }
 
-TEST_F(LoadSequence, ASecondCallRunsTheWholeSequenceAgain) {
-    const bw::HostInterface host{bw::kAcceptedHostVersion};
-    EXPECT_TRUE(TRVXPlugin_Load(&host));
-    EXPECT_TRUE(TRVXPlugin_Load(&host));
-    EXPECT_EQ(bw::fake::State().startedThreads.size(), 6u);
-    EXPECT_EQ(Log().find("] [BW] Borderless applied.\r\n"), 20u);
-}
-
 }  // namespace

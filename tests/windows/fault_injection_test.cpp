@@ -234,17 +234,35 @@ TEST_F(FaultInjection, UnloadingTheStartedPlugInLeavesItMappedAndRunning) {
     wintest::ExpectGameHealthy(game, "");
 }
 
-TEST_F(FaultInjection, ASecondLoadCallRunsTheStartAgain) {
-    const sandbox::LoadedPlugin plugin = wintest::LoadBrackwell();
-    ASSERT_NE(plugin.load, nullptr);
+// A host that calls the load entry again, or loads a second copy (Explorer's
+// "- Copy" beside the original): the running start goes on alone with its
+// log, the call answers whether its own copy runs, and a copy that did not
+// start stays unloadable.
+class ALaterLoadCall : public FaultInjection, public ::testing::WithParamInterface<const wchar_t*> {};
+
+TEST_P(ALaterLoadCall, StartsNothingAndKeepsTheRunningLog) {
+    const fs::path file = sandbox::BesideExecutable(GetParam()), running = sandbox::BesideExecutable(L"Brackwell.dll");
+    const bool sameCopy = file == running;
+    if (!sameCopy) {
+        wintest::RemoveAll(file);  // a copy left by an earlier run
+        fs::copy_file(running, file);
+    }
+    std::string error;
+    const sandbox::LoadedPlugin plugin = sandbox::LoadPlugin(file.wstring(), error);
+    ASSERT_EQ(error, "");
     const auto game = wintest::StartBrackwellInGame(ListState::Present);
-    ASSERT_TRUE(wintest::WaitForLogLine("] [BW] All threads started."));
+    ASSERT_TRUE(wintest::WaitForLogLine("CPU worker active: 499950.000000"));  // lines come fast from now on
+    const std::string before = Log();
     const int threads = wintest::CountOwnThreads();
     const bw::HostInterface host{bw::kAcceptedHostVersion};
-    EXPECT_TRUE(plugin.load(&host));
-    EXPECT_EQ(wintest::CountOwnThreads(), threads + 3);
-    ASSERT_TRUE(wintest::WaitForLogLine("CPU worker active: 499950.000000"));
-    wintest::ExpectGameHealthy(game, "");
+    EXPECT_EQ(plugin.load(&host), sameCopy);
+    EXPECT_EQ(wintest::CountOwnThreads(), threads);
+    EXPECT_TRUE(wintest::WaitForLogLine("] [BW] Brackwell already runs in this game; the load call to " +
+                                        file.string() + " started nothing.\r\n"));
+    if (!sameCopy) EXPECT_TRUE(FreeLibrary(plugin.module) && GetModuleHandleW(file.c_str()) == nullptr);
+    wintest::ExpectGameHealthy(game, before);
 }
+
+INSTANTIATE_TEST_SUITE_P(Copies, ALaterLoadCall, ::testing::Values(L"Brackwell.dll", L"Brackwell - Copy.dll"));
 
 }  // namespace

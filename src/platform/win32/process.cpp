@@ -1,4 +1,6 @@
-// Threads, time and the process's memory.
+// Threads, time, the process's memory and which copy of us runs in it.
+#include <atomic>
+#include <cwchar>
 
 #include "platform/image_header.h"
 #include "platform/platform.h"
@@ -20,6 +22,31 @@ ThreadRun RunOnNewThread(ThreadProcedure procedure, void* argument, std::uint32_
     const DWORD waited = WaitForSingleObject(thread, milliseconds);
     CloseHandle(thread);  // a thread still running goes on without its handle
     return waited == WAIT_OBJECT_0 ? ThreadRun::Ended : ThreadRun::StillRunning;
+}
+
+StartClaim ClaimTheGameProcess() noexcept {
+    // Once per copy (each copy of the library has its own statics); the
+    // local static's initialisation is thread-safe, so calls at the same
+    // moment all wait for one answer.
+    static const bool thisCopyClaimed = [] {
+        // In this session's own namespace and named with this process's id:
+        // no other process, another instance of the game included, ever
+        // opens it. The handle stays open, and the name alive, until the
+        // game ends.
+        wchar_t name[64];
+        swprintf(name, sizeof name / sizeof name[0], L"Local\\Brackwell.Started.%lu", GetCurrentProcessId());
+        HANDLE claim = CreateMutexW(nullptr, FALSE, name);
+        if (claim != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
+            CloseHandle(claim);
+            return false;
+        }
+        // No object at all (no memory) can't tell; starting as ever beats
+        // never starting.
+        return true;
+    }();
+    static std::atomic<bool> called{false};
+    if (called.exchange(true)) return thisCopyClaimed ? StartClaim::ThisCopyRuns : StartClaim::AnotherCopyRuns;
+    return thisCopyClaimed ? StartClaim::First : StartClaim::AnotherCopyRuns;
 }
 
 bool PinThisModule() noexcept {

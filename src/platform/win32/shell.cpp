@@ -1,4 +1,5 @@
-// Names of places: the documents folder, the game's executable, local time.
+// Names of places: the documents folder, the game's executable, this
+// library's file, local time.
 #include <algorithm>
 #include <string>
 
@@ -59,6 +60,14 @@ PathLookup DocumentsFolder() noexcept {
 
 PathLookup MainExecutablePath(std::uint32_t firstBufferUnits) noexcept {
     return ModuleFilePath(nullptr, firstBufferUnits);
+}
+
+PathLookup ThisLibraryPath() noexcept {
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(&ThisLibraryPath), &self))
+        return {PathStatus::Unavailable, {}};
+    return ModuleFilePath(self, kClassicPathUnits);
 }
 
 bool ToLocalTime(std::time_t when, std::tm& out) noexcept {
