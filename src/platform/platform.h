@@ -107,6 +107,8 @@ std::uint32_t LastErrorCode() noexcept;
 
 struct MemoryCounters {
     std::uint64_t workingSetBytes;
+    // The memory the process has committed (its private bytes), charged
+    // against the page file: not how much of it was paged out.
     std::uint64_t pagefileBytes;
 };
 std::optional<MemoryCounters> QueryMemoryCounters() noexcept;
