@@ -88,9 +88,9 @@ bool PinThisModule() noexcept;
 // False when the system could not create it.
 bool StartDetachedThread(ThreadProcedure procedure) noexcept;
 // Runs procedure(argument) on a new thread and waits for it to end, at most
-// `milliseconds`; a thread still running then goes on alone.
-enum class ThreadRun { Ended, StillRunning, NotStarted };
-ThreadRun RunOnNewThread(ThreadProcedure procedure, void* argument, std::uint32_t milliseconds) noexcept;
+// `milliseconds`; a thread still running then goes on alone. False when the
+// system could not create the thread.
+bool RunOnNewThread(ThreadProcedure procedure, void* argument, std::uint32_t milliseconds) noexcept;
 
 // Which copy of the plug-in starts in this game process. The first accepted
 // call of any copy claims the process (First); every later call learns

@@ -49,8 +49,7 @@ void MakeGameWindowBorderless() noexcept {
     // step runs on a thread of its own and the start waits for it only so
     // long; a window thread busy loading answers later, and the step then
     // finishes, whole, after the start. Without a thread, do it here as ever.
-    if (platform::RunOnNewThread(WindowStepThread, window, kWindowStepWaitMs) == platform::ThreadRun::NotStarted)
-        RestyleAndMoveWindow(window);
+    if (!platform::RunOnNewThread(WindowStepThread, window, kWindowStepWaitMs)) RestyleAndMoveWindow(window);
 }
 
 // From here on our threads and the read guard's handler run this library's

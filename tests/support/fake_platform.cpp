@@ -107,7 +107,7 @@ bool StartDetachedThread(ThreadProcedure procedure) noexcept {
     return true;
 }
 
-ThreadRun RunOnNewThread(ThreadProcedure, void*, std::uint32_t) noexcept { return ThreadRun::NotStarted; }
+bool RunOnNewThread(ThreadProcedure, void*, std::uint32_t) noexcept { return false; }
 // Each test is a first start.
 StartClaim ClaimTheGameProcess() noexcept { return StartClaim::First; }
 

@@ -16,12 +16,12 @@ bool StartDetachedThread(ThreadProcedure procedure) noexcept {
     return CreateThread(nullptr, 0, procedure, nullptr, 0, nullptr) != nullptr;
 }
 
-ThreadRun RunOnNewThread(ThreadProcedure procedure, void* argument, std::uint32_t milliseconds) noexcept {
+bool RunOnNewThread(ThreadProcedure procedure, void* argument, std::uint32_t milliseconds) noexcept {
     HANDLE thread = CreateThread(nullptr, 0, procedure, argument, 0, nullptr);
-    if (thread == nullptr) return ThreadRun::NotStarted;
-    const DWORD waited = WaitForSingleObject(thread, milliseconds);
+    if (thread == nullptr) return false;
+    WaitForSingleObject(thread, milliseconds);
     CloseHandle(thread);  // a thread still running goes on without its handle
-    return waited == WAIT_OBJECT_0 ? ThreadRun::Ended : ThreadRun::StillRunning;
+    return true;
 }
 
 StartClaim ClaimTheGameProcess() noexcept {
