@@ -132,6 +132,22 @@ TEST_F(LoadEntry, WithoutAGameWindowStillStarts) {
     EXPECT_EQ(wintest::ReadBytes(wintest::LogPath()).find("Borderless"), std::string::npos);
 }
 
+// A viewer holding the old log with read and write sharing but not delete
+// sharing: the log can't be removed, so it is emptied and begins with this
+// start's first line.
+TEST_F(LoadEntry, AnOldLogAViewerHoldsStartsAfresh) {
+    const HANDLE viewer = CreateFileW(wintest::LogPath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
+    const bw::HostInterface host{bw::kAcceptedHostVersion};
+    EXPECT_TRUE(plugin_.load(&host));
+    ASSERT_TRUE(wintest::WaitForLogLine("[BW] All threads started.\r\n"));
+    CloseHandle(viewer);
+    const std::string log = wintest::ReadBytes(wintest::LogPath());
+    EXPECT_EQ(log.find("previous run"), std::string::npos) << log;
+    EXPECT_EQ(log.substr(20, 7), "] [BW] ") << log;
+}
+
 // Another program's window of the same title lies above the game's, as File
 // Explorer showing the game's folder would: only the game's own window is
 // restyled and moved.

@@ -1,6 +1,7 @@
 // The log code itself (not through the DLL, whose exports stay two) under
 // three writers at once into the real log path: every line must arrive
-// exactly once and whole.
+// exactly once and whole. And its file writes, which must tell another
+// program's hold from failures that waiting won't change.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "log/log.h"
+#include "platform/platform.h"
 #include "test_support.h"
 
 namespace {
@@ -18,14 +20,20 @@ TEST(LogStress, ThreeWritersTenThousandLinesEachEveryLineWholeExactlyOnce) {
     constexpr int kWriters = 3;
     constexpr int kLinesEach = 10000;
     wintest::RemoveAll(wintest::LogPath());
+    SYSTEMTIME startedAt{}, endedAt{};
+    GetLocalTime(&startedAt);
     std::vector<std::thread> writers;
     for (int w = 0; w < kWriters; ++w)
         writers.emplace_back([w] {
             for (int i = 0; i < kLinesEach; ++i) bw::LogMessage("[W%d] %05d written under contention", w, i);
         });
     for (auto& writer : writers) writer.join();
+    GetLocalTime(&endedAt);
 
     const std::string bytes = wintest::ReadBytes(wintest::LogPath());
+    // Run with TZ=Europe/Berlin, which the C runtime's clock takes for UTC.
+    const int hour = std::stoi(bytes.substr(12, 2));
+    EXPECT_TRUE(hour == startedAt.wHour || hour == endedAt.wHour) << bytes.substr(0, 22) << " at " << startedAt.wHour;
     const std::regex line(R"(\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\] \[W(\d)\] (\d{5}) written under contention\r)");
     std::vector<std::vector<int>> seen(kWriters, std::vector<int>(kLinesEach, 0));
     std::istringstream lines(bytes);
@@ -48,6 +56,16 @@ TEST(LogStress, ThreeWritersTenThousandLinesEachEveryLineWholeExactlyOnce) {
     EXPECT_EQ(total, kWriters * kLinesEach);
     for (int w = 0; w < kWriters; ++w)
         for (int i = 0; i < kLinesEach; ++i) ASSERT_EQ(seen[w][i], 1) << "writer " << w << " line " << i;
+}
+
+// Only a hold without sharing is worth waiting out; the open tells it apart.
+TEST(LogFileWrite, AHoldWithoutSharingIsInUseAFolderIsNot) {
+    wintest::WriteBytes(wintest::LogPath(), "");
+    const HANDLE held = CreateFileW(wintest::LogPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(bw::platform::AppendToFile(wintest::LogPath(), "x"), bw::platform::FileWrite::InUse);
+    CloseHandle(held);
+    EXPECT_EQ(bw::platform::AppendToFile(wintest::LogPath().parent_path(), "x"), bw::platform::FileWrite::Failed);
 }
 
 }  // namespace

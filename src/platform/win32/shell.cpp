@@ -55,9 +55,10 @@ PathLookup MainExecutablePath() noexcept {
     }
 }
 
-bool ToLocalTime(std::time_t when, std::tm& out) noexcept {
-    const __time64_t when64 = when;
-    return _localtime64_s(&out, &when64) == 0;
+LocalTime CurrentLocalTime() noexcept {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
 }
 
 }  // namespace bw::platform
