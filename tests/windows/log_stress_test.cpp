@@ -31,7 +31,6 @@ TEST(LogStress, ThreeWritersTenThousandLinesEachEveryLineWholeExactlyOnce) {
     GetLocalTime(&endedAt);
 
     const std::string bytes = wintest::ReadBytes(wintest::LogPath());
-    // Run with TZ=Europe/Berlin, which the C runtime's clock takes for UTC.
     const int hour = std::stoi(bytes.substr(12, 2));
     EXPECT_TRUE(hour == startedAt.wHour || hour == endedAt.wHour) << bytes.substr(0, 22) << " at " << startedAt.wHour;
     const std::regex line(R"(\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\] \[W(\d)\] (\d{5}) written under contention\r)");
