@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "platform/platform.h"
 #include "test_support.h"
 
 namespace sandbox {
@@ -58,6 +59,7 @@ TEST_F(FaultInjection, LinesWhileTheLogIsHeldAreDroppedAndLoggingResumes) {
     const std::string before = Log();
     HANDLE held = HoldWithoutSharing(wintest::LogPath(), FILE_SHARE_READ);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(bw::platform::AppendToFile(wintest::LogPath(), ""), bw::platform::FileWrite::InUse);  // worth retrying
     // Long enough for several progress lines (about two a second) to be due.
     std::this_thread::sleep_for(1500ms);
     EXPECT_EQ(Log(), before);
@@ -92,6 +94,8 @@ TEST_F(FaultInjection, AFileWhereALogFolderShouldBeLosesLinesNotTheGame) {
     const auto game = wintest::StartBrackwellInGame(ListState::Present);
     ASSERT_TRUE(SettingsWereRead());
     EXPECT_TRUE(fs::is_regular_file(trvx));
+    // Nothing to wait out: no folder for the file.
+    EXPECT_EQ(bw::platform::AppendToFile(wintest::LogPath(), ""), bw::platform::FileWrite::Failed);
     DWORD_PTR answer = 0;
     EXPECT_NE(SendMessageTimeoutW(game.window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer), 0);
 }
