@@ -52,8 +52,8 @@ LocalTime CurrentLocalTime() noexcept;
 // milliseconds); Failed for anything else (a folder in its place, access
 // denied, a failed write), which waiting won't change.
 enum class FileWrite { Done, InUse, Failed };
-// Appends `bytes` at the file's end in one write, creating the file when
-// it is missing.
+// Appends `bytes`, exactly as given, at the file's end in one write,
+// creating the file when it is missing.
 FileWrite AppendToFile(const std::filesystem::path& file, std::string_view bytes) noexcept;
 // Cuts an existing file to nothing; false when it can't be opened for that.
 bool EmptyFile(const std::filesystem::path& file) noexcept;
