@@ -20,16 +20,20 @@ namespace bw {
 // error reach the game.
 std::optional<std::filesystem::path> GetLogFilePath() noexcept;
 
-// Removes the previous run's log so the file holds only this start's lines.
+// Removes the previous run's log so the file holds only this start's lines;
+// when a viewer holds it open without delete sharing, empties it instead.
 // Takes the lock every line takes, so it never lands between another
-// thread's open and write. When the old file can't be found or removed (held
-// open by a viewer, a folder in its way) new lines are appended to whatever
-// is there.
+// thread's open and write. When the old file can be neither removed nor
+// emptied (read-only, a folder in its way) or can't be found, new lines are
+// appended to whatever is there.
 void DeletePreviousLog() noexcept;
 
 // Appends one line: "[YYYY-MM-DD HH:MM:SS] message" ending in CR LF, the
-// message cut after 511 bytes. Opens, appends and closes the file on every
-// call, so a line is on disk once this returns. Safe from any thread; a line
+// stamp in the system's local time, the message cut after 511 bytes. Opens,
+// appends and closes the file on every call, so a line is in the file (the
+// system's cache) once this returns: it survives a crash of the game, not a
+// power cut. When another program holds the file without sharing, the open
+// is retried for a few tens of milliseconds. Safe from any thread; a line
 // that can't be written is dropped without a trace.
 void LogMessage(const char* format, ...) noexcept BW_PRINTF_FORMAT(1, 2);
 

@@ -1,6 +1,6 @@
+#include <chrono>
 #include <cstdarg>
-#include <ctime>
-#include <fstream>
+#include <cstdint>
 #include <mutex>
 #include <system_error>
 
@@ -17,18 +17,22 @@ namespace {
 // file and overwrite each other.
 std::mutex gLogLock;
 
-std::string CurrentTimeStamp() {
-    std::tm local{};
-    platform::ToLocalTime(std::time(nullptr), local);
-    return FormatLogTimeStamp(local);
-}
+// Programs that open a file briefly without sharing it (a backup or sync
+// agent, a scanner reacting to our close) hold it for a few milliseconds:
+// short pauses wait that out. A longer hold still costs the line, and other
+// failures aren't retried at all, since waiting won't change them.
+constexpr std::uint32_t kInUsePauseMilliseconds = 2;
+constexpr int kInUseRetries = 15;
+// Caps the wait where the system's timer makes each pause much longer.
+constexpr std::chrono::milliseconds kInUseBudget{30};
 
-void AppendLine(const std::filesystem::path& file, const std::string& line) {
-    // Binary, because ComposeLogLine already wrote the CR LF pairs.
-    std::ofstream stream(file, std::ios::out | std::ios::app | std::ios::binary);
-    if (!stream.is_open()) return;  // held, read-only or a folder: line lost
-    stream.write(line.data(), static_cast<std::streamsize>(line.size()));
-    stream.flush();
+void AppendLine(const std::filesystem::path& file, std::string_view line) {
+    if (platform::AppendToFile(file, line) != platform::FileWrite::InUse) return;
+    const auto giveUp = std::chrono::steady_clock::now() + kInUseBudget;
+    for (int retry = 0; retry < kInUseRetries && std::chrono::steady_clock::now() < giveUp; ++retry) {
+        platform::SleepMilliseconds(kInUsePauseMilliseconds);
+        if (platform::AppendToFile(file, line) != platform::FileWrite::InUse) return;
+    }
 }
 
 }  // namespace
@@ -43,7 +47,11 @@ void DeletePreviousLog() noexcept {
         const auto file = GetLogFilePath();
         if (!file) return;
         std::error_code error;
-        if (std::filesystem::exists(*file, error)) std::filesystem::remove(*file, error);
+        if (!std::filesystem::exists(*file, error)) return;
+        // A viewer holding the old log with read and write sharing but not
+        // delete sharing makes the removal fail; emptying it needs only the
+        // sharing every line needs anyway.
+        if (!std::filesystem::remove(*file, error) && error) (void)platform::EmptyFile(*file);
     } catch (...) {
         // No lock or no memory for the path: the old lines stay.
     }
@@ -60,7 +68,7 @@ void LogMessage(const char* format, ...) noexcept {
         const std::lock_guard lock(gLogLock);
         const auto file = GetLogFilePath();
         if (!file) return;
-        AppendLine(*file, ComposeLogLine(CurrentTimeStamp(), message));
+        AppendLine(*file, ComposeLogLine(FormatLogTimeStamp(platform::CurrentLocalTime()), message));
     } catch (...) {
         // A line that can't be written is dropped; the game goes on.
     }

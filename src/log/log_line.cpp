@@ -1,6 +1,7 @@
 #include "log/log_line.h"
 
 #include <cstdio>
+#include <ctime>
 
 namespace bw {
 
@@ -13,16 +14,23 @@ std::string_view FormatLogMessage(LogMessageBuffer& buffer, const char* format, 
     return buffer;
 }
 
-std::string FormatLogTimeStamp(const std::tm& localTime) {
+std::string FormatLogTimeStamp(const platform::LocalTime& localTime) {
+    std::tm calendar{};
+    calendar.tm_year = localTime.year - 1900;
+    calendar.tm_mon = localTime.month - 1;
+    calendar.tm_mday = localTime.day;
+    calendar.tm_hour = localTime.hour;
+    calendar.tm_min = localTime.minute;
+    calendar.tm_sec = localTime.second;
     char buffer[64] = {};
     // The buffer is far longer than any stamp; an empty result would leave it empty.
-    (void)std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &localTime);
+    (void)std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &calendar);
     return buffer;
 }
 
 std::string ComposeLogLine(std::string_view timeStamp, std::string_view message) {
     std::string line;
-    line.reserve(kLogLineMaxBytes + message.size());
+    line.reserve(kLogLineMaxBytesWithoutLineFeeds + message.size());  // room for a CR per message byte
     line += '[';
     line += timeStamp;
     line += "] ";

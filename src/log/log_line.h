@@ -4,17 +4,20 @@
 
 #include <cstdarg>
 #include <cstddef>
-#include <ctime>
 #include <filesystem>
 #include <string>
 #include <string_view>
+
+#include "platform/platform.h"
 
 namespace bw {
 
 // Longest message kept in a line; the rest of a longer one is dropped.
 inline constexpr std::size_t kLogMessageMaxBytes = 511;
-// "[" + 19-byte time stamp + "] " + message + CR LF.
-inline constexpr std::size_t kLogLineMaxBytes = 1 + 19 + 2 + kLogMessageMaxBytes + 2;
+// The longest line whose message holds no line feed: "[" + 19-byte time
+// stamp + "] " + message + CR LF. Every line feed in the message adds a CR,
+// so a line can be longer by up to the message's length.
+inline constexpr std::size_t kLogLineMaxBytesWithoutLineFeeds = 1 + 19 + 2 + kLogMessageMaxBytes + 2;
 
 using LogMessageBuffer = char[kLogMessageMaxBytes + 1];
 
@@ -23,7 +26,7 @@ using LogMessageBuffer = char[kLogMessageMaxBytes + 1];
 std::string_view FormatLogMessage(LogMessageBuffer& buffer, const char* format, std::va_list args) noexcept;
 
 // "%Y-%m-%d %H:%M:%S" of the given local time.
-std::string FormatLogTimeStamp(const std::tm& localTime);
+std::string FormatLogTimeStamp(const platform::LocalTime& localTime);
 
 // The bytes of one line as they go to disk. Every LF is stored as CR LF, the
 // line end included, as a Windows text-mode stream would store it, so the

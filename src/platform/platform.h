@@ -5,9 +5,9 @@
 #pragma once
 
 #include <cstdint>
-#include <ctime>
 #include <filesystem>
 #include <optional>
+#include <string_view>
 
 #ifdef _WIN32
 #define BW_THREAD_CALL __stdcall
@@ -40,8 +40,29 @@ PathLookup MainExecutablePath(std::uint32_t firstBufferUnits = kClassicPathUnits
 // This library's own file: the copy of the plug-in this code was loaded from.
 PathLookup ThisLibraryPath() noexcept;
 
-// Local calendar time for the log's time stamps.
-bool ToLocalTime(std::time_t when, std::tm& out) noexcept;
+// The system's own local time, to the second, for the log's time stamps.
+// Not the C runtime's: that reads a TZ variable in its own syntax and
+// misreads the Unix one that reaches the game under Proton (Europe/Berlin
+// comes out as UTC).
+struct LocalTime {
+    int year, month, day;  // month and day count from 1
+    int hour, minute, second;
+};
+LocalTime CurrentLocalTime() noexcept;
+
+// Writing a file that other programs may hold open. Both calls open it
+// with read and write sharing, as a viewer following the log expects, and
+// close it before returning.
+// Done; InUse when another program holds the file without that sharing (a
+// backup or sync agent, a scanner: such holds often end within
+// milliseconds); Failed for anything else (a folder in its place, access
+// denied, a failed write), which waiting won't change.
+enum class FileWrite { Done, InUse, Failed };
+// Appends `bytes`, exactly as given, at the file's end in one write,
+// creating the file when it is missing.
+FileWrite AppendToFile(const std::filesystem::path& file, std::string_view bytes) noexcept;
+// Cuts an existing file to nothing; false when it can't be opened for that.
+bool EmptyFile(const std::filesystem::path& file) noexcept;
 
 // --- Game window -----------------------------------------------------------
 

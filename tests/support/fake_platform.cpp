@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <fstream>
 
 namespace bw::fake {
 
@@ -48,7 +50,23 @@ PathLookup DocumentsFolder() noexcept { return State().documents; }
 PathLookup MainExecutablePath(std::uint32_t) noexcept { return State().executable; }
 PathLookup ThisLibraryPath() noexcept { return {PathStatus::Unavailable, {}}; }
 
-bool ToLocalTime(std::time_t when, std::tm& out) noexcept { return localtime_r(&when, &out) != nullptr; }
+LocalTime CurrentLocalTime() noexcept {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
+}
+
+// Real files: the log's tests read back what was written. Linux has no
+// sharing modes: only the script says a file is held, and a file that can't
+// be removed can't be emptied either.
+FileWrite AppendToFile(const std::filesystem::path& file, std::string_view bytes) noexcept {
+    if (State().appendsInUse-- > 0) return FileWrite::InUse;
+    std::ofstream stream(file, std::ios::out | std::ios::app | std::ios::binary);
+    stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return stream.flush() ? FileWrite::Done : FileWrite::Failed;
+}
+bool EmptyFile(const std::filesystem::path&) noexcept { return false; }
 
 WindowHandle FindOwnTopLevelWindow(const wchar_t* title) noexcept {
     std::string narrow;

@@ -32,6 +32,10 @@ struct Platform {
     bool trimSucceeds = true;
     std::uint32_t lastError = 0;
 
+    // Appends that still find the file held by another program; every
+    // append counts it down, past zero too. Touched under the log's lock.
+    long long appendsInUse = 0;
+
     // Every window, message-box and thread call, in order, as readable text.
     std::vector<std::string> calls;
 };

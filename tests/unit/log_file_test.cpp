@@ -72,9 +72,22 @@ TEST_F(LogFile, ALineThatCannotBeWrittenIsDroppedQuietly) {
     fs::create_directories(logFile());  // a folder where the file should be
     EXPECT_NO_THROW(bw::LogMessage("[BW] lost too"));
     EXPECT_TRUE(fs::is_directory(logFile()));
+    EXPECT_EQ(bw::fake::State().appendsInUse, -1);  // one attempt: waiting won't move a folder
 
     bw::fake::State().documents = {PathStatus::Unusable, {}};
     EXPECT_EQ(bw::GetLogFilePath(), std::nullopt);
+}
+
+// Another program's brief hold is waited out; a long one still costs the
+// line, after a bounded wait.
+TEST_F(LogFile, ABriefHoldIsWaitedOutALongOneCostsTheLine) {
+    bw::fake::State().appendsInUse = 3;
+    bw::LogMessage("[BW] after a brief hold");
+    EXPECT_EQ(bw::fake::State().appendsInUse, -1);  // three refusals, then written
+    bw::fake::State().appendsInUse = 1000;
+    bw::LogMessage("[BW] lost to a long hold");
+    EXPECT_GT(bw::fake::State().appendsInUse, 900);
+    EXPECT_TRUE(ReadBytes(logFile()).ends_with("] [BW] after a brief hold\r\n"));
 }
 
 TEST_F(LogFile, ADeletedLogFolderComesBackWithTheNextLine) {

@@ -29,14 +29,9 @@ TEST(LogLine, StoresEveryLineFeedAsCrLfLikeATextStream) {
 }
 
 TEST(LogLine, TimeStampIsLocalTimeToTheSecond) {
-    std::tm time{};
-    time.tm_year = 2025 - 1900;
-    time.tm_mon = 2;
-    time.tm_mday = 7;
-    time.tm_hour = 4;
-    time.tm_min = 5;
-    time.tm_sec = 9;
-    EXPECT_EQ(bw::FormatLogTimeStamp(time), "2025-03-07 04:05:09");
+    EXPECT_EQ(bw::FormatLogTimeStamp({2025, 3, 7, 4, 5, 9}), "2025-03-07 04:05:09");
+    // An afternoon hour tells a 24-hour clock from a 12-hour one.
+    EXPECT_EQ(bw::FormatLogTimeStamp({2025, 12, 31, 23, 59, 58}), "2025-12-31 23:59:58");
 }
 
 TEST(LogMessageText, KeepsAtMost511Bytes) {

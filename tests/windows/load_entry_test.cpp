@@ -132,6 +132,18 @@ TEST_F(LoadEntry, WithoutAGameWindowStillStarts) {
     EXPECT_EQ(wintest::ReadBytes(wintest::LogPath()).find("Borderless"), std::string::npos);
 }
 
+// A viewer's hold without delete sharing keeps the old log from removal.
+TEST_F(LoadEntry, AnOldLogAViewerHoldsStartsAfresh) {
+    const HANDLE viewer = CreateFileW(wintest::LogPath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
+    const bw::HostInterface host{bw::kAcceptedHostVersion};
+    EXPECT_TRUE(plugin_.load(&host));
+    ASSERT_TRUE(wintest::WaitForLogLine("[BW] All threads started.\r\n"));
+    CloseHandle(viewer);
+    EXPECT_EQ(wintest::ReadBytes(wintest::LogPath()).substr(20, 7), "] [BW] ");
+}
+
 // Another program's window of the same title lies above the game's, as File
 // Explorer showing the game's folder would: only the game's own window is
 // restyled and moved.

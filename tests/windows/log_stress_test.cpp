@@ -18,14 +18,19 @@ TEST(LogStress, ThreeWritersTenThousandLinesEachEveryLineWholeExactlyOnce) {
     constexpr int kWriters = 3;
     constexpr int kLinesEach = 10000;
     wintest::RemoveAll(wintest::LogPath());
+    SYSTEMTIME startedAt{}, endedAt{};
+    GetLocalTime(&startedAt);
     std::vector<std::thread> writers;
     for (int w = 0; w < kWriters; ++w)
         writers.emplace_back([w] {
             for (int i = 0; i < kLinesEach; ++i) bw::LogMessage("[W%d] %05d written under contention", w, i);
         });
     for (auto& writer : writers) writer.join();
+    GetLocalTime(&endedAt);
 
     const std::string bytes = wintest::ReadBytes(wintest::LogPath());
+    const int hour = std::stoi(bytes.substr(12, 2));
+    EXPECT_TRUE(hour == startedAt.wHour || hour == endedAt.wHour) << bytes.substr(0, 22) << " at " << startedAt.wHour;
     const std::regex line(R"(\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\] \[W(\d)\] (\d{5}) written under contention\r)");
     std::vector<std::vector<int>> seen(kWriters, std::vector<int>(kLinesEach, 0));
     std::istringstream lines(bytes);

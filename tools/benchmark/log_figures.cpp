@@ -1,6 +1,7 @@
 // A line through LogMessage against the bare work every line needs (the
-// documents lookup, the folder chain, an open for append, one write, the
-// close), with one writer and with three at once; and whether every line
+// documents lookup, the folder chain, the time stamp from the system's
+// clock, an open for append, one write, the close), with one writer and
+// with three at once; and whether every line
 // LogMessage wrote meanwhile arrived, whole. The bare work is timed under one
 // lock, the least that keeps concurrent lines whole; with three writers it
 // is timed without one too, for information: that sequence garbles lines.
@@ -24,7 +25,7 @@ namespace {
 // The bare lines go to a file of their own beside the log, so that the log
 // holds LogMessage's lines alone.
 constexpr const char* kBareLogName = "Brackwell-bare.log";
-// As long as the lines LogMessage writes below.
+// As long as the lines LogMessage writes below; the stamp is replaced.
 constexpr std::string_view kBareLine = "[2000-01-01 00:00:00] [W0] 00000 benchmark line\r\n";
 
 void AppendBareLine() {
@@ -32,8 +33,9 @@ void AppendBareLine() {
     const std::filesystem::path directory = bw::LogDirectoryUnder(documents.path);
     std::error_code error;
     std::filesystem::create_directories(directory, error);
-    std::ofstream stream(directory / kBareLogName, std::ios::out | std::ios::app | std::ios::binary);
-    stream.write(kBareLine.data(), static_cast<std::streamsize>(kBareLine.size()));
+    std::string line(kBareLine);
+    line.replace(1, 19, bw::FormatLogTimeStamp(bw::platform::CurrentLocalTime()));
+    (void)bw::platform::AppendToFile(directory / kBareLogName, line);
 }
 
 std::mutex gBareLineLock;

@@ -70,9 +70,10 @@ PathLookup ThisLibraryPath() noexcept {
     return ModuleFilePath(self, kClassicPathUnits);
 }
 
-bool ToLocalTime(std::time_t when, std::tm& out) noexcept {
-    const __time64_t when64 = when;
-    return _localtime64_s(&out, &when64) == 0;
+LocalTime CurrentLocalTime() noexcept {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
 }
 
 }  // namespace bw::platform

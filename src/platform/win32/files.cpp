@@ -1,0 +1,35 @@
+// Writing files that other programs may hold open at the same time.
+#include "platform/platform.h"
+#include "platform/win32/win32.h"
+
+namespace bw::platform {
+namespace {
+
+// What a viewer following the file expects of a writer. No delete sharing:
+// the file must not vanish under our handle.
+constexpr DWORD kReadWriteSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+}  // namespace
+
+FileWrite AppendToFile(const std::filesystem::path& file, std::string_view bytes) noexcept {
+    // Append access alone: the system puts every write at the file's end.
+    const HANDLE handle = CreateFileW(file.c_str(), FILE_APPEND_DATA, kReadWriteSharing, nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_SHARING_VIOLATION ? FileWrite::InUse : FileWrite::Failed;
+    DWORD written = 0;
+    const bool whole =
+        WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
+    CloseHandle(handle);
+    return whole ? FileWrite::Done : FileWrite::Failed;
+}
+
+bool EmptyFile(const std::filesystem::path& file) noexcept {
+    const HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, kReadWriteSharing, nullptr, TRUNCATE_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(handle);
+    return true;
+}
+
+}  // namespace bw::platform
