@@ -2,12 +2,19 @@
 // another layout would: the watcher can't watch, and says so once.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "test_support.h"
 
 namespace {
 
 TEST(SmallGameImage, TheWatcherSaysOnceWhyItCannotWatchAndNoBatchRuns) {
     wintest::ClearGameFolders();  // a first start: the default settings switch the batches on
+    // Wiped once loaded, as some protectors do: only the loader still knows the image's size.
+    void* header = GetModuleHandleW(nullptr);
+    DWORD protection = 0;
+    ASSERT_TRUE(VirtualProtect(header, 1, PAGE_READWRITE, &protection));
+    std::memset(header, 0, 4096);  // its page
     const sandbox::LoadedPlugin plugin = wintest::LoadBrackwell();
     ASSERT_NE(plugin.load, nullptr);
     const bw::HostInterface host{bw::kAcceptedHostVersion};
