@@ -115,10 +115,7 @@ bool IsRecoverableLoadFault(DWORD code) {
     return code == EXCEPTION_ACCESS_VIOLATION || code == STATUS_GUARD_PAGE_VIOLATION || code == EXCEPTION_IN_PAGE_ERROR;
 }
 
-template <class Instruction>
-DWORD64 AddressOf(Instruction* instruction) {
-    return reinterpret_cast<DWORD64>(instruction);
-}
+DWORD64 AddressOf(void (*instruction)() noexcept) { return reinterpret_cast<DWORD64>(instruction); }
 
 // How many bytes the guarded load at `rip` reads from rcx; 0 for any other
 // instruction.
@@ -143,7 +140,6 @@ bool IsFaultReading(const EXCEPTION_RECORD& record, DWORD64 first, DWORD64 width
 // allocator's fence), so put the bit back: its owner's next access raises
 // the exception it would have raised had we never looked.
 void RearmGuardPage(const EXCEPTION_RECORD& record) {
-    if (record.NumberParameters < 2) return;
     const auto* page = reinterpret_cast<const void*>(record.ExceptionInformation[1]);
     MEMORY_BASIC_INFORMATION now{};
     if (VirtualQuery(page, &now, sizeof now) == 0 || now.State != MEM_COMMIT || (now.Protect & PAGE_GUARD) != 0) return;
