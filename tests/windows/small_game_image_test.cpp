@@ -1,8 +1,6 @@
-// A game whose image ends before the watched list's slot, as a build with
-// another layout would: the watcher can't watch, and says so once.
+// A game with a wiped header whose image ends before the watched list's slot,
+// as a build with another layout would: the watcher can't watch, says so once.
 #include <gtest/gtest.h>
-
-#include <cstring>
 
 #include "test_support.h"
 
@@ -10,11 +8,9 @@ namespace {
 
 TEST(SmallGameImage, TheWatcherSaysOnceWhyItCannotWatchAndNoBatchRuns) {
     wintest::ClearGameFolders();  // a first start: the default settings switch the batches on
-    // Wiped once loaded, as some protectors do: only the loader still knows the image's size.
-    void* header = GetModuleHandleW(nullptr);
-    DWORD protection = 0;
-    ASSERT_TRUE(VirtualProtect(header, 1, PAGE_READWRITE, &protection));
-    std::memset(header, 0, 4096);  // its page
+    DWORD protection = 0;         // the header page wiped once loaded, as some protectors do: the loader knows the size
+    ASSERT_TRUE(VirtualProtect(GetModuleHandleW(nullptr), 4096, PAGE_READWRITE, &protection));
+    ZeroMemory(GetModuleHandleW(nullptr), 4096);
     const sandbox::LoadedPlugin plugin = wintest::LoadBrackwell();
     ASSERT_NE(plugin.load, nullptr);
     const bw::HostInterface host{bw::kAcceptedHostVersion};
