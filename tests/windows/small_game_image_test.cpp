@@ -1,5 +1,5 @@
-// A game with a wiped header whose image ends before the watched list's slot,
-// as a build with another layout would: the watcher can't watch, says so once.
+// A game whose image ends before the watched list's slot, as a build with
+// another layout would: the watcher can't watch, and says so once.
 #include <gtest/gtest.h>
 
 #include "test_support.h"
