@@ -11,11 +11,10 @@ namespace bw {
 // --- The game's executable image -------------------------------------------
 
 // Load address of the process's main executable (the game, not this
-// library), and the size of that image in bytes (0 when it could not be
-// measured). Taken once while the library loads, before the host can call us
+// library). Taken once while the library loads, before the host can call us
 // and before any of our threads exists, so readers need no synchronisation.
+// The size of the image is the watcher's to ask for, from its own thread.
 extern const std::uintptr_t GameBase;
-extern const std::uintptr_t GameImageSize;
 
 struct GameImage {
     std::uintptr_t base;

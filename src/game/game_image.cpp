@@ -2,11 +2,7 @@
 #include "platform/platform.h"
 
 namespace bw {
-namespace {
-const platform::ModuleImage gGameImage = platform::MainModuleImage();
-}  // namespace
 
-const std::uintptr_t GameBase = gGameImage.base;
-const std::uintptr_t GameImageSize = gGameImage.size;
+const std::uintptr_t GameBase = platform::MainModuleBase();
 
 }  // namespace bw

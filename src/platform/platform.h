@@ -138,12 +138,12 @@ bool TrimWorkingSet() noexcept;
 
 // --- The game's image and guarded reads of its memory ----------------------
 
-struct ModuleImage {
-    std::uintptr_t base;
-    std::uintptr_t size;  // 0 when the image could not be measured
-};
-// Load address and size of the process's main executable.
-ModuleImage MainModuleImage() noexcept;
+// Load address of the process's main executable.
+std::uintptr_t MainModuleBase() noexcept;
+// Size in bytes of the image loaded at `base`, as the loader recorded it when
+// it mapped the image, whatever became of the image's own header since; 0
+// when the system can't tell.
+std::uintptr_t LoadedImageSize(std::uintptr_t base) noexcept;
 
 // Reads the game owns and may free or move at any moment. Each is one load of
 // the item's full width; a load that would fault returns false instead of

@@ -23,7 +23,10 @@ struct GuardedGameMemory {
 }  // namespace
 
 platform::ThreadExitCode BW_THREAD_CALL OverlayWatcherThread(void*) {
-    const GameImage measured{GameBase, GameImageSize};
+    // The size the loader recorded, not the one in the image's header, which
+    // some protectors wipe once the game is loaded. Asked here, not while the
+    // library loads, so that the loader's lock is not held around it.
+    const GameImage measured{GameBase, platform::LoadedImageSize(GameBase)};
     const char* blind = WatcherBlindReason(platform::InstallReadGuard(), measured);
     // Said once: a blind watcher never reads the list, which counts as absent
     // for ever, so the batches the settings switched on would never run.

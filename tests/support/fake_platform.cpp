@@ -136,7 +136,8 @@ std::uint32_t LastErrorCode() noexcept { return State().lastError; }
 std::optional<MemoryCounters> QueryMemoryCounters() noexcept { return State().counters; }
 bool TrimWorkingSet() noexcept { return State().trimSucceeds; }
 
-ModuleImage MainModuleImage() noexcept { return {0, 0}; }
+std::uintptr_t MainModuleBase() noexcept { return 0; }
+std::uintptr_t LoadedImageSize(std::uintptr_t) noexcept { return 0; }
 
 bool InstallReadGuard() noexcept { return true; }
 

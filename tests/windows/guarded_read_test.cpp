@@ -158,6 +158,9 @@ TEST_F(GuardedRead, ScanFindsANonZeroEntryAnywhereAndFailsAtAHole) {
         Store<std::uint64_t>(first + at * 8, 0);
     }
     Store<std::uint64_t>(first, 7);
+    const auto wholeRegister = reinterpret_cast<bool (*)(std::uintptr_t, std::uint64_t, bool&)>(
+        reinterpret_cast<void (*)()>(&bw::platform::GuardedAnyNonZero64));
+    EXPECT_TRUE(wholeRegister(first, 0xA5A5A5A5ull << 32 | entries, found) && found) << "junk above the 32-bit count";
     found = true;
     EXPECT_FALSE(bw::platform::GuardedAnyNonZero64(first, static_cast<std::uint32_t>(entries + 1), found));
     EXPECT_FALSE(found) << "a scan that faulted reports nothing found";
@@ -226,6 +229,27 @@ TEST_F(GuardedRead, AnInPageErrorAtTheLoadIsRecoveredToo) {
     RemoveVectoredExceptionHandler(handler);
     EXPECT_EQ(gInPageErrors.load(), 2) << "the faults did not reach the guard as in-page errors";
     EXPECT_EQ(value, 0xDEADu);
+}
+
+// Under hardware-enforced stack protection a thread may go on only where it stopped. Ahead of the guard, the
+// trap flag set as the fault passes by stops the thread again one instruction after where it went on.
+DWORD64 gFaultedAt = 0, gSteppedTo = 0;
+LONG CALLBACK TraceWhereTheFaultGoesOn(EXCEPTION_POINTERS* exception) {
+    CONTEXT& context = *exception->ContextRecord;
+    const bool step = exception->ExceptionRecord->ExceptionCode == EXCEPTION_SINGLE_STEP;
+    (step ? gSteppedTo : gFaultedAt) = context.Rip;
+    context.EFlags = step ? context.EFlags & ~0x100u : context.EFlags | 0x100u;  // the trap flag
+    return step ? EXCEPTION_CONTINUE_EXECUTION : EXCEPTION_CONTINUE_SEARCH;
+}
+
+TEST_F(GuardedRead, ARecoveredFaultGoesOnAtTheFaultingLoad) {
+    void* handler = AddVectoredExceptionHandler(1, TraceWhereTheFaultGoesOn);
+    ASSERT_NE(handler, nullptr);
+    std::uint64_t value = 0;
+    EXPECT_FALSE(GuardedLoad64(pages_.hole, value));
+    RemoveVectoredExceptionHandler(handler);
+    EXPECT_GT(gSteppedTo, gFaultedAt);
+    EXPECT_LE(gSteppedTo, gFaultedAt + 15) << "more than one instruction on: none is longer than 15 bytes";
 }
 
 // --- Faults that are not the guarded load itself are passed on -------------

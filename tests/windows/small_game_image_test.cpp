@@ -8,6 +8,9 @@ namespace {
 
 TEST(SmallGameImage, TheWatcherSaysOnceWhyItCannotWatchAndNoBatchRuns) {
     wintest::ClearGameFolders();  // a first start: the default settings switch the batches on
+    DWORD protection = 0;         // the header page wiped once loaded, as some protectors do: the loader knows the size
+    ASSERT_TRUE(VirtualProtect(GetModuleHandleW(nullptr), 4096, PAGE_READWRITE, &protection));
+    ZeroMemory(GetModuleHandleW(nullptr), 4096);
     const sandbox::LoadedPlugin plugin = wintest::LoadBrackwell();
     ASSERT_NE(plugin.load, nullptr);
     const bw::HostInterface host{bw::kAcceptedHostVersion};

@@ -2,7 +2,6 @@
 #include <atomic>
 #include <cwchar>
 
-#include "platform/image_header.h"
 #include "platform/platform.h"
 #include "platform/win32/win32.h"
 // After windows.h, which it needs.
@@ -73,17 +72,17 @@ bool TrimWorkingSet() noexcept {
     return SetProcessWorkingSetSize(GetCurrentProcess(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1)) != FALSE;
 }
 
-ModuleImage MainModuleImage() noexcept {
-    // The module handle of the executable is its load address, and its
-    // headers stay mapped for the life of the process. Only the pages they
-    // share one protection with are read, whatever their fields claim.
-    const auto base = reinterpret_cast<std::uintptr_t>(GetModuleHandleA(nullptr));
-    if (base == 0) return {0, 0};
-    MEMORY_BASIC_INFORMATION headers{};
-    if (VirtualQuery(reinterpret_cast<const void*>(base), &headers, sizeof headers) == 0 ||
-        headers.State != MEM_COMMIT || (headers.Protect & (PAGE_NOACCESS | PAGE_GUARD)) != 0)
-        return {base, 0};
-    return {base, ImageSizeFromHeaders(reinterpret_cast<const std::byte*>(base), headers.RegionSize)};
+std::uintptr_t MainModuleBase() noexcept {
+    // The module handle of the executable is its load address.
+    return reinterpret_cast<std::uintptr_t>(GetModuleHandleA(nullptr));
+}
+
+std::uintptr_t LoadedImageSize(std::uintptr_t base) noexcept {
+    MODULEINFO module{};
+    if (base == 0 ||
+        !GetModuleInformation(GetCurrentProcess(), reinterpret_cast<HMODULE>(base), &module, sizeof module))
+        return 0;
+    return module.SizeOfImage;
 }
 
 }  // namespace bw::platform
