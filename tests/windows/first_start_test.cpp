@@ -83,7 +83,8 @@ TEST_P(SettingsThatHold, NothingHappensByTheMonitorsFirstLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, SettingsThatHold,
-    ::testing::Values(std::array{"OverlayBatch=0\r\nSleep=1\r\n", "] [BW] Overlay batch disabled.", "CPU worker active"},
+    ::testing::Values(std::array{"OverlayBatch=0\r\nSleep=1\r\n", "] [BW] Overlay batch disabled.",
+                                 "CPU worker active"},
                       // A pause without end: the worker stops after its first cycle.
                       std::array{"Sleep=-1\r\n", "] [BW] Overlay batch enabled.", "CPU worker active"},
                       // The first trim waits its interval from the monitor's start.
@@ -146,8 +147,8 @@ TEST_F(PlugInRun, FolderNamesInAnyScriptAreFoundAndUsed) {
 // again in a larger one, never taken cut.
 TEST(GameExecutable, ANameLongerThanTheFirstBufferIsFoundWhole) {
     const bw::platform::PathLookup whole = bw::platform::MainExecutablePath();
-    ASSERT_EQ(whole.status, bw::platform::PathStatus::Found);
     EXPECT_EQ(bw::platform::MainExecutablePath(4).path, whole.path);
+    EXPECT_FALSE(whole.path.empty());
 }
 
 TEST_F(PlugInRun, ASettingsFileThatIsAFolderLeavesTheDefaults) {

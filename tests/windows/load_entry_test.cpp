@@ -178,10 +178,9 @@ TEST_P(FromAnotherThread, ReturnsInTimeAndTheStepLandsOnceTheWindowThreadAnswers
     const sandbox::GameWindow game = sandbox::StartGameWindow();
     ASSERT_NE(game.window, nullptr);
     HANDLE hostReturned = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (GetParam() == INFINITE)
-        PostMessageW(game.window, sandbox::kWaitMessage, reinterpret_cast<WPARAM>(hostReturned), 0);
-    else if (GetParam() != 0)
-        PostMessageW(game.window, sandbox::kBusyMessage, GetParam(), 0);
+    const bool waits = GetParam() == INFINITE;
+    PostMessageW(game.window, waits ? sandbox::kWaitMessage : sandbox::kBusyMessage,
+                 waits ? reinterpret_cast<WPARAM>(hostReturned) : GetParam(), 0);
 
     std::atomic<bool> returned{false};
     const bw::HostInterface host{bw::kAcceptedHostVersion};
@@ -195,7 +194,7 @@ TEST_P(FromAnotherThread, ReturnsInTimeAndTheStepLandsOnceTheWindowThreadAnswers
         ExitProcess(3);  // the host thread is stuck; don't hang the run
     }
     hostThread.join();
-    if (GetParam() == INFINITE) EXPECT_EQ(wintest::ReadBytes(wintest::LogPath()).find("Borderless"), std::string::npos);
+    if (waits) EXPECT_EQ(wintest::ReadBytes(wintest::LogPath()).find("Borderless"), std::string::npos);
     SetEvent(hostReturned);
     EXPECT_TRUE(wintest::WaitForLogLine("[BW] Borderless applied.\r\n"));
     RECT rect{};
