@@ -1,5 +1,6 @@
-# Fails unless the DLL exports exactly TRVXPlugin_Load and TRVXPlugin_Version
-# and imports nothing but Windows system DLLs.
+# Fails unless the DLL exports exactly TRVXPlugin_Load and TRVXPlugin_Version,
+# imports nothing but Windows system DLLs, and starts each section on a page
+# of its file (Wine copies a section that doesn't into private memory).
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${DLL}")
@@ -20,5 +21,8 @@ list(TRANSFORM exports REPLACE "\\[ *[0-9]+\\] " "")
 list(SORT exports)
 if(NOT exports STREQUAL "TRVXPlugin_Load;TRVXPlugin_Version")
   message(FATAL_ERROR "exports are '${exports}'")
+endif()
+if(NOT dump MATCHES "FileAlignment[ \t]+00001000")
+  message(FATAL_ERROR "sections are not aligned to pages in the file")
 endif()
 message(STATUS "imports: ${imports}; exports: ${exports}")
