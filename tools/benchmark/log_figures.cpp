@@ -1,10 +1,10 @@
 // A line through LogMessage against the bare work every line needs (the
 // documents lookup, the folder chain, the time stamp from the system's
-// clock, an open for append, one write, the close), with one writer and
-// with three at once; and whether every line
-// LogMessage wrote meanwhile arrived, whole. The bare work is timed under one
-// lock, the least that keeps concurrent lines whole; with three writers it
-// is timed without one too, for information: that sequence garbles lines.
+// clock, an open for append, one write, the close), with one writer and with
+// three at once; and whether every line LogMessage wrote meanwhile arrived,
+// whole. The bare work is timed under one lock, the least that keeps
+// concurrent lines whole; with three writers it is timed without one too,
+// for information: that sequence garbles lines.
 #include <filesystem>
 #include <fstream>
 #include <mutex>
