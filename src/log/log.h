@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <optional>
 
+#include "platform/platform.h"
+
 // The Windows build formats with the C99 printf of the MinGW runtime (%zu
 // and friends work there); clang checks printf formats against C99 on every
 // target, the MinGW one included.
@@ -20,21 +22,26 @@ namespace bw {
 // error reach the game.
 std::optional<std::filesystem::path> GetLogFilePath() noexcept;
 
-// Removes the previous run's log so the file holds only this start's lines;
-// when a viewer holds it open without delete sharing, empties it instead.
-// Takes the lock every line takes, so it never lands between another
-// thread's open and write. When the old file can be neither removed nor
-// emptied (read-only, a folder in its way) or can't be found, new lines are
+// Claims the game process for this start (see platform::ClaimTheGameProcess)
+// and, when this call is the first, removes the previous run's log so the
+// file holds only this start's lines; a log another program holds (a
+// viewer) is emptied instead, and new lines go where the viewer looks. Both
+// happen under the lock every line takes: a later call's line, from a host
+// that loads its plug-ins in parallel, can't come before the reset and be
+// erased by it. When the old file can be neither removed nor emptied
+// (read-only, a folder in its way) or can't be found, new lines are
 // appended to whatever is there.
-void DeletePreviousLog() noexcept;
+platform::StartClaim ClaimTheStartAndResetTheLog() noexcept;
 
 // Appends one line: "[YYYY-MM-DD HH:MM:SS] message" ending in CR LF, the
 // stamp in the system's local time, the message cut after 511 bytes. Opens,
 // appends and closes the file on every call, so a line is in the file (the
 // system's cache) once this returns: it survives a crash of the game, not a
 // power cut. When another program holds the file without sharing, the open
-// is retried for a few tens of milliseconds. Safe from any thread; a line
-// that can't be written is dropped without a trace.
+// is retried for a few tens of milliseconds. Safe from any thread and from
+// any copy of the plug-in in the game: all take one lock, and a line that
+// would wait for it longer than a quarter of a second is dropped, as is any
+// line that can't be written, without a trace.
 void LogMessage(const char* format, ...) noexcept BW_PRINTF_FORMAT(1, 2);
 
 }  // namespace bw

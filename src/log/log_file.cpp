@@ -2,7 +2,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <mutex>
-#include <system_error>
+#include <optional>
 
 #include "log/log.h"
 #include "log/log_line.h"
@@ -12,10 +12,37 @@
 namespace bw {
 namespace {
 
-// One process-wide lock around the whole of a line: separate handles
-// appending at the same moment could otherwise land on the same end of the
-// file and overwrite each other.
-std::mutex gLogLock;
+// The copy's own lock, for when the one every copy shares can't be had.
+std::mutex gImageLogLock;
+
+// How long a line waits for a lock another thread holds. A line holds it for
+// about a millisecond, and at most some 35 ms while it waits out a hold of
+// the file; several writers can queue behind such lines. Only a holder that
+// never lets go (a thread the game suspended mid-line) keeps it longer, and
+// then each line costs no more than this wait: the line is dropped.
+constexpr std::uint32_t kLogLockWaitMilliseconds = 250;
+
+// Runs `work` holding the lock around the whole of a line. Separate handles
+// appending at the same moment can land on the same end of the file and
+// overwrite each other, so every writer must take one lock: all copies of
+// the plug-in in the game (a second copy beside the first writes the same
+// file) and every thread of each. `work` must not log.
+template <class Work>
+void UnderTheLogLock(Work work) noexcept {
+    const platform::LogLock lock = platform::LockTheLogAcrossCopies(kLogLockWaitMilliseconds);
+    if (lock == platform::LogLock::TimedOut) return;
+    try {
+        if (lock == platform::LogLock::Unavailable) {
+            const std::lock_guard imageLock(gImageLogLock);
+            work();
+        } else {
+            work();
+        }
+    } catch (...) {
+        // No memory, or no image lock: what `work` had not done is dropped.
+    }
+    if (lock == platform::LogLock::Held) platform::UnlockTheLogAcrossCopies();
+}
 
 // Programs that open a file briefly without sharing it (a backup or sync
 // agent, a scanner reacting to our close) hold it for a few milliseconds:
@@ -41,20 +68,21 @@ std::optional<std::filesystem::path> GetLogFilePath() noexcept {
     return PrepareFileUnder(platform::DocumentsFolder(), LogDirectoryUnder, kLogFileName);
 }
 
-void DeletePreviousLog() noexcept {
-    try {
-        const std::lock_guard lock(gLogLock);
+platform::StartClaim ClaimTheStartAndResetTheLog() noexcept {
+    std::optional<platform::StartClaim> claim;
+    UnderTheLogLock([&claim] {
+        claim = platform::ClaimTheGameProcess();
+        if (*claim != platform::StartClaim::First) return;
         const auto file = GetLogFilePath();
         if (!file) return;
-        std::error_code error;
-        if (!std::filesystem::exists(*file, error)) return;
-        // A viewer holding the old log with read and write sharing but not
-        // delete sharing makes the removal fail; emptying it needs only the
-        // sharing every line needs anyway.
-        if (!std::filesystem::remove(*file, error) && error) (void)platform::EmptyFile(*file);
-    } catch (...) {
-        // No lock or no memory for the path: the old lines stay.
-    }
+        // A viewer may hold the old log. Were it removed under a hold that
+        // allows deletion, the name would stay until the viewer closes, this
+        // run's lines would follow the old ones, and then all would go. A
+        // held log is emptied instead: the viewer follows this run's lines.
+        if (platform::RemoveFileNobodyHolds(*file) != platform::FileRemoval::Gone) (void)platform::EmptyFile(*file);
+    });
+    // A holder that never let go: the start must still be claimed.
+    return claim ? *claim : platform::ClaimTheGameProcess();
 }
 
 void LogMessage(const char* format, ...) noexcept {
@@ -65,10 +93,11 @@ void LogMessage(const char* format, ...) noexcept {
         const std::string_view message = FormatLogMessage(buffer, format, args);
         va_end(args);
 
-        const std::lock_guard lock(gLogLock);
-        const auto file = GetLogFilePath();
-        if (!file) return;
-        AppendLine(*file, ComposeLogLine(FormatLogTimeStamp(platform::CurrentLocalTime()), message));
+        UnderTheLogLock([message] {
+            const auto file = GetLogFilePath();
+            if (!file) return;
+            AppendLine(*file, ComposeLogLine(FormatLogTimeStamp(platform::CurrentLocalTime()), message));
+        });
     } catch (...) {
         // A line that can't be written is dropped; the game goes on.
     }

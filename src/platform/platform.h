@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #ifdef _WIN32
 #define BW_THREAD_CALL __stdcall
@@ -63,6 +65,22 @@ enum class FileWrite { Done, InUse, Failed };
 FileWrite AppendToFile(const std::filesystem::path& file, std::string_view bytes) noexcept;
 // Cuts an existing file to nothing; false when it can't be opened for that.
 bool EmptyFile(const std::filesystem::path& file) noexcept;
+// Removes a file only while no other program holds it open, whatever sharing
+// the holder gave: a holder that allows deletion would otherwise keep the
+// name alive and take the file with it when it closes. Gone also when there
+// was no such file.
+enum class FileRemoval { Gone, Held, Failed };
+FileRemoval RemoveFileNobodyHolds(const std::filesystem::path& file) noexcept;
+
+// The lock around each log line that every copy of the plug-in in this game
+// process shares (each copy's own statics can't serve: two copies append to
+// one file). Held also when its last holder ended without letting go;
+// TimedOut when a holder kept it for `milliseconds`; Unavailable when the
+// system could not make it or wait for it.
+enum class LogLock { Held, TimedOut, Unavailable };
+LogLock LockTheLogAcrossCopies(std::uint32_t milliseconds) noexcept;
+// Only after Held.
+void UnlockTheLogAcrossCopies() noexcept;
 
 // --- Game window -----------------------------------------------------------
 
@@ -120,6 +138,15 @@ bool RunOnNewThread(ThreadProcedure procedure, void* argument, std::uint32_t mil
 // object that only this process names.
 enum class StartClaim { First, ThisCopyRuns, AnotherCopyRuns };
 StartClaim ClaimTheGameProcess() noexcept;
+// Every other module of this process that exports data under `name`: its
+// file, and a copy of the export's first `bytes` bytes (fewer when the
+// module's readable image ends before them). Empty when the system can't
+// list the modules.
+struct ExportedData {
+    PathLookup file;
+    std::string bytes;
+};
+std::vector<ExportedData> OtherModulesExporting(const char* name, std::size_t bytes) noexcept;
 void SleepMilliseconds(std::uint32_t milliseconds) noexcept;
 std::uint64_t TickCountMilliseconds() noexcept;
 std::uint32_t LastErrorCode() noexcept;

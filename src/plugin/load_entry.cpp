@@ -1,11 +1,11 @@
 #include "plugin/load_entry.h"
 
-#include <optional>
 #include <string>
 
 #include "game/game.h"
 #include "log/log.h"
 #include "platform/platform.h"
+#include "plugin/version_record.h"
 #include "workers/workers.h"
 
 namespace bw {
@@ -62,13 +62,12 @@ void PinThisLibrary() noexcept {
                    static_cast<unsigned>(platform::LastErrorCode()));
 }
 
-// This copy's file as the log shows it (UTF-8), so the player can tell
-// which copy to remove.
-std::string ThisLibraryName() noexcept {
+// A copy's file as the log shows it (UTF-8), so the player can tell which
+// copy to remove.
+std::string NameForTheLog(const platform::PathLookup& file) noexcept {
     try {
-        const platform::PathLookup library = platform::ThisLibraryPath();
-        if (library.status != platform::PathStatus::Found) return "an unnamed file";
-        const std::u8string name = library.path.u8string();
+        if (file.status != platform::PathStatus::Found) return "an unnamed file";
+        const std::u8string name = file.path.u8string();
         return {name.begin(), name.end()};
     } catch (...) {
         return "an unnamed file";
@@ -78,15 +77,23 @@ std::string ThisLibraryName() noexcept {
 // One start per game: a host that loads two copies (Explorer's "- Copy"
 // beside the original, an older one a mod manager deploys too) or calls us
 // twice would otherwise delete the running start's log, restyle the window
-// again and double every thread, and two copies would append to one log
-// under two locks. Empty when this call starts; otherwise its answer: true
-// when this copy is the one that runs.
-std::optional<bool> AnswerWhenAlreadyRunning() noexcept {
-    const platform::StartClaim claim = platform::ClaimTheGameProcess();
-    if (claim == platform::StartClaim::First) return std::nullopt;
+// again and double every thread. A later call answers true when this copy is
+// the one that runs.
+bool AnswerALaterCall(platform::StartClaim claim) noexcept {
     LogMessage("[BW] Brackwell already runs in this game; the load call to %s started nothing.",
-               ThisLibraryName().c_str());
+               NameForTheLog(platform::ThisLibraryPath()).c_str());
     return claim == platform::StartClaim::ThisCopyRuns;
+}
+
+// A copy from before the start claim starts whenever the host calls it,
+// before this one or after, and nothing else tells the player why the log
+// and the threads come twice: name every other copy loaded now.
+void NameTheOtherCopies() noexcept {
+    for (const platform::ExportedData& other :
+         platform::OtherModulesExporting("TRVXPlugin_Version", sizeof(PluginVersionRecord)))
+        if (NamesThisPlugIn(other.bytes))
+            LogMessage("[BW] Another copy of Brackwell is loaded in this game: %s. Keep one copy only.",
+                       NameForTheLog(other.file).c_str());
 }
 
 void StartWorkerThreads() noexcept {
@@ -123,8 +130,9 @@ extern "C" bool TRVXPlugin_Load(const bw::HostInterface* host) noexcept {
         bw::platform::ShowMessageBox(bw::kRefusalText, bw::kRefusalCaption, bw::kRefusalBoxType);
         return false;
     }
-    if (const auto answer = bw::AnswerWhenAlreadyRunning()) return *answer;
-    bw::DeletePreviousLog();
+    const bw::platform::StartClaim claim = bw::ClaimTheStartAndResetTheLog();
+    if (claim != bw::platform::StartClaim::First) return bw::AnswerALaterCall(claim);
+    bw::NameTheOtherCopies();
     bw::MakeGameWindowBorderless();
     bw::PinThisLibrary();
     bw::StartWorkerThreads();

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace bw {
 
@@ -29,6 +30,10 @@ static_assert(offsetof(PluginVersionRecord, trailingWords) == 0x250);
 
 // Game 1.15.222.0, packed major.minor.build.sub-build into 8.8.12.4 bits.
 inline constexpr std::uint32_t kSupportedGameVersion = 0x010F0DE0;
+
+// Whether the first bytes of another module's record name this plug-in,
+// whatever its release or file name.
+bool NamesThisPlugIn(std::string_view record) noexcept;
 
 }  // namespace bw
 

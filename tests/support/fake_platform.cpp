@@ -67,6 +67,11 @@ FileWrite AppendToFile(const std::filesystem::path& file, std::string_view bytes
     return stream.flush() ? FileWrite::Done : FileWrite::Failed;
 }
 bool EmptyFile(const std::filesystem::path&) noexcept { return false; }
+FileRemoval RemoveFileNobodyHolds(const std::filesystem::path& file) noexcept {
+    std::error_code error;
+    std::filesystem::remove(file, error);
+    return error ? FileRemoval::Failed : FileRemoval::Gone;
+}
 
 WindowHandle FindOwnTopLevelWindow(const wchar_t* title) noexcept {
     std::string narrow;
@@ -128,6 +133,11 @@ bool StartDetachedThread(ThreadProcedure procedure) noexcept {
 bool RunOnNewThread(ThreadProcedure, void*, std::uint32_t) noexcept { return false; }
 // Each test is a first start.
 StartClaim ClaimTheGameProcess() noexcept { return StartClaim::First; }
+std::vector<ExportedData> OtherModulesExporting(const char*, std::size_t) noexcept { return State().otherModules; }
+
+// No system's lock: the image's own serves, as in a copy that can't make one.
+LogLock LockTheLogAcrossCopies(std::uint32_t) noexcept { return LogLock::Unavailable; }
+void UnlockTheLogAcrossCopies() noexcept {}
 
 void SleepMilliseconds(std::uint32_t) noexcept {}
 std::uint64_t TickCountMilliseconds() noexcept { return 0; }

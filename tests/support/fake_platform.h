@@ -35,6 +35,7 @@ struct Platform {
     // Appends that still find the file held by another program; every
     // append counts it down, past zero too. Touched under the log's lock.
     long long appendsInUse = 0;
+    std::vector<platform::ExportedData> otherModules;
 
     // Every window, message-box and thread call, in order, as readable text.
     std::vector<std::string> calls;

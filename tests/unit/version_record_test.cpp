@@ -41,4 +41,15 @@ TEST(VersionRecord, AuthorIsShortAsciiZeroFilled) {
     EXPECT_TRUE(AllZero(0x108 + length, 0x208));
 }
 
+// Another copy is known by its record's whole name, whatever its release.
+TEST(VersionRecord, NamesThisPlugInByTheWholeName) {
+    bw::PluginVersionRecord other = TRVXPlugin_Version;
+    other.releaseNumber = 7;
+    const std::string_view bytes(reinterpret_cast<char*>(&other), sizeof other);
+    EXPECT_TRUE(bw::NamesThisPlugIn(bytes));
+    EXPECT_FALSE(bw::NamesThisPlugIn(bytes.substr(0, 0x107)));  // cut inside the name
+    std::strcpy(other.displayName, "Velmoria Brackwell Extras");
+    EXPECT_FALSE(bw::NamesThisPlugIn(bytes));
+}
+
 }  // namespace

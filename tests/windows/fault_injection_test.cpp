@@ -239,9 +239,9 @@ TEST_F(FaultInjection, UnloadingTheStartedPlugInLeavesItMappedAndRunning) {
 }
 
 // A host that calls the load entry again, or loads a second copy (Explorer's
-// "- Copy" beside the original): the running start goes on alone with its
-// log, the call answers whether its own copy runs, and a copy that did not
-// start stays unloadable.
+// "- Copy" beside the original): the running start names the other copy
+// and goes on alone with its log, the call answers whether its own copy
+// runs, and a copy that did not start stays unloadable.
 class ALaterLoadCall : public FaultInjection, public ::testing::WithParamInterface<const wchar_t*> {};
 
 TEST_P(ALaterLoadCall, StartsNothingAndKeepsTheRunningLog) {
@@ -257,6 +257,9 @@ TEST_P(ALaterLoadCall, StartsNothingAndKeepsTheRunningLog) {
     const auto game = wintest::StartBrackwellInGame(ListState::Present);
     ASSERT_TRUE(wintest::WaitForLogLine("CPU worker active: 499950.000000"));  // lines come fast from now on
     const std::string before = Log();
+    EXPECT_EQ(before.find("] [BW] Another copy of Brackwell is loaded in this game: " + file.string() +
+                          ". Keep one copy only.\r\n") != std::string::npos,
+              !sameCopy);
     const int threads = wintest::CountOwnThreads();
     const bw::HostInterface host{bw::kAcceptedHostVersion};
     EXPECT_EQ(plugin.load(&host), sameCopy);

@@ -132,17 +132,31 @@ TEST_F(LoadEntry, WithoutAGameWindowStillStarts) {
     EXPECT_EQ(wintest::ReadBytes(wintest::LogPath()).find("Borderless"), std::string::npos);
 }
 
-// A viewer's hold without delete sharing keeps the old log from removal.
-TEST_F(LoadEntry, AnOldLogAViewerHoldsStartsAfresh) {
-    const HANDLE viewer = CreateFileW(wintest::LogPath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+// A viewer holds the old log. Without delete sharing it keeps the file from
+// removal; with it, a removal would only mark the file, which would then go,
+// this run's lines and all, when the viewer closes. Either way the viewer and
+// the log's name show this run's lines alone, and they stay.
+class AViewerHoldsTheOldLog : public LoadEntry, public ::testing::WithParamInterface<DWORD> {};
+
+TEST_P(AViewerHoldsTheOldLog, ItAndTheLogFollowThisRunsLines) {
+    const HANDLE viewer =
+        CreateFileW(wintest::LogPath().c_str(), GENERIC_READ, GetParam(), nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
     const bw::HostInterface host{bw::kAcceptedHostVersion};
     EXPECT_TRUE(plugin_.load(&host));
     ASSERT_TRUE(wintest::WaitForLogLine("[BW] All threads started.\r\n"));
-    CloseHandle(viewer);
     EXPECT_EQ(wintest::ReadBytes(wintest::LogPath()).substr(20, 7), "] [BW] ");
+    char seen[32] = {};
+    DWORD read = 0;
+    EXPECT_TRUE(ReadFile(viewer, seen, sizeof seen, &read, nullptr));
+    CloseHandle(viewer);
+    EXPECT_EQ(std::string(seen, read).substr(20, 7), "] [BW] ");
+    EXPECT_NE(wintest::ReadBytes(wintest::LogPath()).find("] [BW] All threads started.\r\n"), std::string::npos);
 }
+
+INSTANTIATE_TEST_SUITE_P(Sharing, AViewerHoldsTheOldLog,
+                         ::testing::Values(FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
 
 // Another program's window of the same title lies above the game's, as File
 // Explorer showing the game's folder would: only the game's own window is

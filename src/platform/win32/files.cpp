@@ -32,4 +32,25 @@ bool EmptyFile(const std::filesystem::path& file) noexcept {
     return true;
 }
 
+FileRemoval RemoveFileNobodyHolds(const std::filesystem::path& file) noexcept {
+    // Sharing nothing, this open fails while any other handle is open on the
+    // file, and none can open it after ours until ours closes, which deletes
+    // it: no other program can come between the check and the removal.
+    const HANDLE handle =
+        CreateFileW(file.c_str(), DELETE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        CloseHandle(handle);
+        return FileRemoval::Gone;
+    }
+    switch (GetLastError()) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return FileRemoval::Gone;
+        case ERROR_SHARING_VIOLATION:
+            return FileRemoval::Held;
+        default:
+            return FileRemoval::Failed;
+    }
+}
+
 }  // namespace bw::platform

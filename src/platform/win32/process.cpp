@@ -23,30 +23,66 @@ bool RunOnNewThread(ThreadProcedure procedure, void* argument, std::uint32_t mil
     return true;
 }
 
+namespace {
+
+// In this session's own namespace and named with this process's id: every
+// copy of the plug-in in this game opens the same object, and no other
+// process, another instance of the game included, ever does. `existed` says
+// whether another copy made it first.
+HANDLE OpenThisGamesMutex(const wchar_t* purpose, bool& existed) noexcept {
+    wchar_t name[64];
+    swprintf(name, sizeof name / sizeof name[0], L"Local\\Brackwell.%ls.%lu", purpose, GetCurrentProcessId());
+    const HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
+    existed = mutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
+    return mutex;
+}
+
+// Made once per copy; the handle stays open, and the name alive, until the
+// game ends.
+HANDLE TheLogLock() noexcept {
+    static const HANDLE lock = [] {
+        bool existed = false;
+        return OpenThisGamesMutex(L"Log", existed);
+    }();
+    return lock;
+}
+
+}  // namespace
+
 StartClaim ClaimTheGameProcess() noexcept {
     // Once per copy (each copy of the library has its own statics); the
     // local static's initialisation is thread-safe, so calls at the same
     // moment all wait for one answer.
     static const bool thisCopyClaimed = [] {
-        // In this session's own namespace and named with this process's id:
-        // no other process, another instance of the game included, ever
-        // opens it. The handle stays open, and the name alive, until the
-        // game ends.
-        wchar_t name[64];
-        swprintf(name, sizeof name / sizeof name[0], L"Local\\Brackwell.Started.%lu", GetCurrentProcessId());
-        HANDLE claim = CreateMutexW(nullptr, FALSE, name);
-        if (claim != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
-            CloseHandle(claim);
-            return false;
-        }
+        bool existed = false;
+        const HANDLE claim = OpenThisGamesMutex(L"Started", existed);
+        if (existed) CloseHandle(claim);
         // No object at all (no memory) can't tell; starting as ever beats
         // never starting.
-        return true;
+        return !existed;
     }();
     static std::atomic<bool> called{false};
     if (called.exchange(true)) return thisCopyClaimed ? StartClaim::ThisCopyRuns : StartClaim::AnotherCopyRuns;
     return thisCopyClaimed ? StartClaim::First : StartClaim::AnotherCopyRuns;
 }
+
+LogLock LockTheLogAcrossCopies(std::uint32_t milliseconds) noexcept {
+    const HANDLE lock = TheLogLock();
+    if (lock == nullptr) return LogLock::Unavailable;
+    switch (WaitForSingleObject(lock, milliseconds)) {
+        case WAIT_OBJECT_0:
+        // Its holder's thread ended mid-line (the game ended it): at most that
+        // line is cut, and the lock is ours.
+        case WAIT_ABANDONED:
+            return LogLock::Held;
+        case WAIT_TIMEOUT:
+            return LogLock::TimedOut;
+        default:
+            return LogLock::Unavailable;
+    }
+}
+
+void UnlockTheLogAcrossCopies() noexcept { ReleaseMutex(TheLogLock()); }
 
 bool PinThisModule() noexcept {
     HMODULE self = nullptr;

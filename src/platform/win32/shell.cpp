@@ -1,9 +1,10 @@
-// Names of places: the documents folder, the game's executable, this
-// library's file, local time.
+// Names of places: the documents folder, the game's executable and the file
+// of any module; local time.
 #include <algorithm>
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32/module_file.h"
 #include "platform/win32/win32.h"
 // After windows.h, which it needs.
 #include <shlobj.h>
@@ -25,9 +26,11 @@ PathLookup FoundPath(std::wstring name) noexcept {
     }
 }
 
-// The file `module` was loaded from (null: the process's executable). A game
-// installed deep in a library folder can lie past the classic path length:
-// a name that fills the buffer may have been cut, so grow and ask again.
+}  // namespace
+
+// A game installed deep in a library folder can lie past the classic path
+// length: a name that fills the buffer may have been cut, so grow and ask
+// again.
 PathLookup ModuleFilePath(HMODULE module, DWORD firstBufferUnits) noexcept {
     try {
         std::wstring file(std::max<DWORD>(firstBufferUnits, 1), L'\0');
@@ -46,8 +49,6 @@ PathLookup ModuleFilePath(HMODULE module, DWORD firstBufferUnits) noexcept {
     }
 }
 
-}  // namespace
-
 PathLookup DocumentsFolder() noexcept {
     // Starts empty: should the shell report success without writing a folder,
     // the log folder becomes relative instead of built from stack garbage.
@@ -60,14 +61,6 @@ PathLookup DocumentsFolder() noexcept {
 
 PathLookup MainExecutablePath(std::uint32_t firstBufferUnits) noexcept {
     return ModuleFilePath(nullptr, firstBufferUnits);
-}
-
-PathLookup ThisLibraryPath() noexcept {
-    HMODULE self = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCWSTR>(&ThisLibraryPath), &self))
-        return {PathStatus::Unavailable, {}};
-    return ModuleFilePath(self, kClassicPathUnits);
 }
 
 LocalTime CurrentLocalTime() noexcept {
