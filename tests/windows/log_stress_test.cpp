@@ -1,8 +1,10 @@
-// The log code itself (not through the DLL, whose exports stay two) under
-// three writers at once into the real log path: every line must arrive
-// exactly once and whole.
+// The log code itself (not through the DLL, whose exports stay two) into the
+// real log path: under three writers at once every line must arrive exactly
+// once and whole, and the holds other programs commonly take of the file
+// must not cost a line.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <regex>
 #include <sstream>
@@ -13,6 +15,8 @@
 #include "test_support.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 TEST(LogStress, ThreeWritersTenThousandLinesEachEveryLineWholeExactlyOnce) {
     constexpr int kWriters = 3;
@@ -54,5 +58,44 @@ TEST(LogStress, ThreeWritersTenThousandLinesEachEveryLineWholeExactlyOnce) {
     for (int w = 0; w < kWriters; ++w)
         for (int i = 0; i < kLinesEach; ++i) ASSERT_EQ(seen[w][i], 1) << "writer " << w << " line " << i;
 }
+
+// Another program's hold of the log, from the moment a line is due.
+struct Hold {
+    const char* name;
+    DWORD access;
+    DWORD share;
+    std::chrono::milliseconds length;
+};
+void PrintTo(const Hold& hold, std::ostream* out) { *out << hold.name; }
+
+class AnotherProgramsHold : public ::testing::TestWithParam<Hold> {};
+
+TEST_P(AnotherProgramsHold, TheLineStillLands) {
+    const Hold& hold = GetParam();
+    const auto log = wintest::LogPath();
+    wintest::WriteBytes(log, "");
+    std::atomic<HANDLE> file{nullptr};  // INVALID_HANDLE_VALUE when the open was refused
+    std::thread program([&] {
+        file =
+            CreateFileW(log.c_str(), hold.access, hold.share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return;
+        std::this_thread::sleep_for(hold.length);  // the hold itself, not a wait for something
+        CloseHandle(file);
+    });
+    const bool held = wintest::WaitUntil([&] { return file != nullptr; }) && file != INVALID_HANDLE_VALUE;
+    if (held) bw::LogMessage("[BW] written during the hold");
+    program.join();
+    ASSERT_TRUE(held);
+    EXPECT_TRUE(wintest::ReadBytes(log).ends_with("] [BW] written during the hold\r\n"));
+}
+
+// A scanner that opens the file for an instant without sharing it; a viewer
+// or editor that keeps it open for reading and writing, sharing it all, for
+// longer than any line waits.
+INSTANTIATE_TEST_SUITE_P(Holds, AnotherProgramsHold,
+                         ::testing::Values(Hold{"BriefWithoutSharing", GENERIC_READ, 0, 10ms},
+                                           Hold{"ReadWriteSharingAll", GENERIC_READ | GENERIC_WRITE,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 300ms}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
