@@ -101,8 +101,8 @@ void SetWindowPos(WindowHandle, std::int32_t x, std::int32_t y, std::int32_t wid
                  std::to_string(height) + "," + fake::Hex(flags) + ")");
 }
 
-// The load entry runs on the window's thread of a window never minimised.
-bool IsWindowOfThisThread(WindowHandle) noexcept { return true; }
+// The window is never minimised.
+bool IsWindowOfThisThread(WindowHandle) noexcept { return State().windowOfThisThread; }
 bool IsWindowMinimized(WindowHandle) noexcept { return false; }
 bool MoveRestoredPlacementTo(WindowHandle, std::int32_t, std::int32_t) noexcept { return false; }
 

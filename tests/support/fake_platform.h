@@ -22,6 +22,9 @@ struct Platform {
     std::uint32_t style = 0;
     std::uint32_t exStyle = 0;
     std::optional<platform::WindowRect> rect;
+    // Whether the caller owns the window; a thread for the window step is
+    // never made, so a window of another thread is changed in place.
+    bool windowOfThisThread = true;
 
     bool pinSucceeds = true;
     // Thread starts fail from this index on (0-based); -1 never.

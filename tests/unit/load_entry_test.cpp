@@ -70,7 +70,12 @@ TEST_F(LoadSequence, RefusalShowsTheBoxAndDoesNothingElse) {
     }
 }
 
-TEST_F(LoadSequence, AcceptedHostRestylesMovesAndStartsTheThreadsInOrder) {
+// Called on the window's thread, or on another one when no thread can be
+// made for the window step: either way the step is done in the call.
+class AcceptedHost : public LoadSequence, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(AcceptedHost, RestylesMovesAndStartsTheThreadsInOrder) {
+    bw::fake::State().windowOfThisThread = GetParam();
     const bw::HostInterface host{bw::kAcceptedHostVersion};
     EXPECT_TRUE(TRVXPlugin_Load(&host));
     EXPECT_EQ(calls(),
@@ -87,6 +92,10 @@ TEST_F(LoadSequence, AcceptedHostRestylesMovesAndStartsTheThreadsInOrder) {
     EXPECT_EQ(log.find("] [BW] Borderless applied.\r\n"), 20u);
     EXPECT_NE(log.find("] [BW] All threads started.\r\n"), std::string::npos);
 }
+
+INSTANTIATE_TEST_SUITE_P(CallingThread, AcceptedHost, ::testing::Bool(), [](const auto& info) {
+    return std::string(info.param ? "WindowOwner" : "AnotherThreadNoStepThread");
+});
 
 TEST_F(LoadSequence, NoWindowSkipsTheWindowStepSilently) {
     bw::fake::State().window = nullptr;

@@ -272,4 +272,27 @@ TEST_P(ALaterLoadCall, StartsNothingAndKeepsTheRunningLog) {
 
 INSTANTIATE_TEST_SUITE_P(Copies, ALaterLoadCall, ::testing::Values(L"Brackwell.dll", L"Brackwell - Copy.dll"));
 
+// One start per game process, not per player: a second instance of the game
+// running at the same time starts as the first did, in the same log.
+TEST_F(FaultInjection, ASecondGameAtTheSameTimeStartsToo) {
+    const std::wstring game =
+        L"--dll \"" + sandbox::BesideExecutable(L"Brackwell.dll") + L"\" --list 0:empty --run-ms 600000";
+    const wintest::OtherProcess first(sandbox::BesideExecutable(L"sandbox.exe"), game);
+    ASSERT_TRUE(wintest::WaitForLogLine("] [BW] All threads started.\r\n"));
+    // The first game may be writing; once its start line is gone, only the
+    // second game can log one.
+    ASSERT_TRUE(wintest::WaitUntil([] {
+        std::error_code error;
+        fs::remove(wintest::LogPath(), error);
+        return Log().find("All threads started") == std::string::npos;
+    }));
+    const wintest::OtherProcess second(sandbox::BesideExecutable(L"sandbox.exe"), game);
+    ASSERT_TRUE(wintest::WaitUntil([] {
+        const std::string log = Log();
+        return log.find("] [BW] All threads started.\r\n") != std::string::npos ||
+               log.find("already runs") != std::string::npos;
+    })) << Log();
+    EXPECT_EQ(Log().find("already runs"), std::string::npos) << Log();
+}
+
 }  // namespace

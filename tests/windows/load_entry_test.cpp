@@ -219,20 +219,57 @@ TEST_P(FromAnotherThread, ReturnsInTimeAndTheStepLandsOnceTheWindowThreadAnswers
 
 INSTANTIATE_TEST_SUITE_P(WindowThread, FromAnotherThread, ::testing::Values(0u, 2000u, INFINITE));
 
-// Minimised while the game loaded (the player switched away): restored, it
-// comes back borderless at the corner at its outer size.
-TEST_F(LoadEntry, AMinimisedWindowComesBackAtTheCorner) {
+// The work area's corner on the primary monitor as only the plug-in sees
+// it: a taskbar at the monitor's left or top, which Wine's headless driver
+// can't be given (its work area is always the whole monitor).
+struct WorkArea {
+    const char* name;
+    POINT corner;
+};
+void PrintTo(const WorkArea& area, std::ostream* out) { *out << area.name; }
+POINT gWorkAreaCorner{};
+
+BOOL WINAPI MonitorInfoOfTheWorkArea(HMONITOR monitor, MONITORINFO* info) {
+    if (!GetMonitorInfoW(monitor, info)) return FALSE;
+    info->rcWork.left = info->rcMonitor.left + gWorkAreaCorner.x;
+    info->rcWork.top = info->rcMonitor.top + gWorkAreaCorner.y;
+    return TRUE;
+}
+
+// Minimised while the game loaded, the player gone to another program: the
+// game stays minimised and the focus stays where the player went. Restored,
+// it comes back borderless at its outer size. The plug-in places it counting
+// from the corner of the work area it saw, the system from that of its own,
+// the whole monitor: so it comes back at the screen's corner, or as far
+// before it as the plug-in's taskbar is wide.
+class MinimisedWindow : public LoadEntry, public ::testing::WithParamInterface<WorkArea> {};
+
+TEST_P(MinimisedWindow, StaysSoUnfocusedAndComesBackAtTheCorner) {
+    gWorkAreaCorner = GetParam().corner;
+    ASSERT_TRUE(wintest::RedirectImport(plugin_.module, "user32.dll", "GetMonitorInfoW",
+                                        reinterpret_cast<const void*>(&MonitorInfoOfTheWorkArea)));
+    std::atomic<HWND> elsewhere{nullptr};
     const bw::HostInterface host{bw::kAcceptedHostVersion};
     const sandbox::GameWindow game = sandbox::StartGameWindow([&] {
         ShowWindow(FindWindowW(nullptr, L"Velmoria"), SW_MINIMIZE);
+        elsewhere = CreateWindowExW(0, L"STATIC", L"Another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
+                                    nullptr, nullptr, nullptr, nullptr);
         EXPECT_TRUE(plugin_.load(&host));
     });
     ASSERT_TRUE(wintest::WaitForLogLine("[BW] All threads started.\r\n"));
+    EXPECT_TRUE(IsIconic(game.window));
+    EXPECT_EQ(GetForegroundWindow(), elsewhere.load());
     ShowWindow(game.window, SW_RESTORE);
     const RECT& framed = sandbox::kGameWindowRect;
-    const RECT corner{0, 0, framed.right - framed.left, framed.bottom - framed.top};
+    RECT corner{0, 0, framed.right - framed.left, framed.bottom - framed.top};
+    OffsetRect(&corner, -gWorkAreaCorner.x, -gWorkAreaCorner.y);
     const WindowSnapshot after = Snapshot(game.window);
     EXPECT_TRUE(EqualRect(&after.rect, &corner)) << after.rect.left << "," << after.rect.top;
 }
+
+INSTANTIATE_TEST_SUITE_P(Taskbars, MinimisedWindow,
+                         ::testing::Values(WorkArea{"WholeMonitor", {0, 0}}, WorkArea{"TaskbarAtTheLeft", {100, 0}},
+                                           WorkArea{"TaskbarAtTheTop", {0, 40}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

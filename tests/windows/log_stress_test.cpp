@@ -1,7 +1,8 @@
-// The log code itself (not through the DLL, whose exports stay two) under
-// three writers at once into the real log path, while the DLL, a second copy
-// of the same code with statics of its own, logs flat out beside them: every
-// line of both must arrive exactly once and whole.
+// The log code itself (not through the DLL, whose exports stay two) into the
+// real log path: under three writers at once, while the DLL, a second copy
+// of the same code with statics of its own, logs flat out beside them, every
+// line of both must arrive exactly once and whole; and the holds other
+// programs commonly take of the file must not cost a line.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -105,5 +106,44 @@ TEST(LogLock, AHolderThatEndedHandsItOnOneThatNeverLetsGoCostsTheLineNotTheThrea
     EXPECT_EQ(wintest::ReadBytes(wintest::LogPath()).find("never lets go"), std::string::npos);
     CloseHandle(lock);
 }
+
+// Another program's hold of the log, from the moment a line is due.
+struct Hold {
+    const char* name;
+    DWORD access;
+    DWORD share;
+    std::chrono::milliseconds length;
+};
+void PrintTo(const Hold& hold, std::ostream* out) { *out << hold.name; }
+
+class AnotherProgramsHold : public ::testing::TestWithParam<Hold> {};
+
+TEST_P(AnotherProgramsHold, TheLineStillLands) {
+    const Hold& hold = GetParam();
+    const auto log = wintest::LogPath();
+    wintest::WriteBytes(log, "");
+    std::atomic<HANDLE> file{nullptr};  // INVALID_HANDLE_VALUE when the open was refused
+    std::thread program([&] {
+        file =
+            CreateFileW(log.c_str(), hold.access, hold.share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return;
+        std::this_thread::sleep_for(hold.length);  // the hold itself, not a wait for something
+        CloseHandle(file);
+    });
+    const bool held = wintest::WaitUntil([&] { return file != nullptr; }) && file != INVALID_HANDLE_VALUE;
+    if (held) bw::LogMessage("[BW] written during the hold");
+    program.join();
+    ASSERT_TRUE(held);
+    EXPECT_TRUE(wintest::ReadBytes(log).ends_with("] [BW] written during the hold\r\n"));
+}
+
+// A scanner that opens the file for an instant without sharing it; a viewer
+// or editor that keeps it open for reading and writing, sharing it all, for
+// longer than any line waits.
+INSTANTIATE_TEST_SUITE_P(Holds, AnotherProgramsHold,
+                         ::testing::Values(Hold{"BriefWithoutSharing", GENERIC_READ, 0, 10ms},
+                                           Hold{"ReadWriteSharingAll", GENERIC_READ | GENERIC_WRITE,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 300ms}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

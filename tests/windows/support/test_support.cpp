@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -139,6 +140,30 @@ HWND OtherProcess::Window(const wchar_t* title) const {
         if (GetWindowThreadProcessId(window, &owner) != 0 && owner == id_) return window;
     }
     return nullptr;
+}
+
+bool RedirectImport(HMODULE module, const char* dll, const char* function, const void* replacement) {
+    auto* const base = reinterpret_cast<BYTE*>(module);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const DWORD table = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    for (auto* from = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + table); from->Name != 0; ++from) {
+        if (_stricmp(reinterpret_cast<const char*>(base + from->Name), dll) != 0) continue;
+        auto* name = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + from->OriginalFirstThunk);
+        auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + from->FirstThunk);
+        for (; name->u1.AddressOfData != 0; ++name, ++slot) {
+            if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal)) continue;
+            const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData);
+            if (std::strcmp(byName->Name, function) != 0) continue;
+            // The loader leaves the import table read-only once it is filled.
+            DWORD protection = 0;
+            if (!VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection)) return false;
+            slot->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+            VirtualProtect(slot, sizeof *slot, protection, &protection);
+            return true;
+        }
+    }
+    return false;
 }
 
 int CountOwnThreads() { return sandbox::MeasureThisProcess().threads; }

@@ -43,6 +43,11 @@ bool WaitForLogLine(const std::string& text, std::chrono::milliseconds timeout =
 // for its guard: call it again.
 bool OwnersLoadRaisesGuardPageViolation(const void* address);
 
+// Points `module`'s import of `function` from `dll` (any case) at
+// `replacement`, so that the module, and only it, gets the test's answers
+// from the system. False when the module imports no such function by name.
+bool RedirectImport(HMODULE module, const char* dll, const char* function, const void* replacement);
+
 // Threads of this process right now.
 int CountOwnThreads();
 
