@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Runs the Windows tests a second time, under the newer Wine (Debian 13's,
+# Runs the Windows tests under the newer Wine as well (Debian 13's,
 # nearer to what Proton runs than the system's), against the same build tree
 # and so the same DLL that ships. Sets up that Wine's root file system and
 # its prefix first where they are missing.
 # Usage: scripts/test-newer-wine.sh
 set -euo pipefail
+if [ "$(id -u)" -ne 0 ]; then
+  echo "test-newer-wine: needs root, for chroot and mount namespaces (sudo $0)" >&2
+  exit 1
+fi
 # In a PID namespace of its own that ends with whoever started this script:
 # when either ends, however it ends (Ctrl-C, a kill), so does everything
 # started here, the root's setup in the background among it.
@@ -13,8 +17,8 @@ if [ "${1:-}" != --in-namespace ]; then
 fi
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-# The root's first setup, about two minutes mostly of downloads and
-# unpacking, runs while the Windows build compiles.
+# The root's first setup, a minute and a half of downloads and unpacking
+# on a quiet machine, runs while the Windows build compiles.
 scripts/make-newer-wine-root.sh &
 root_setup=$!
 cmake --preset windows >/dev/null

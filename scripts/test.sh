@@ -10,11 +10,11 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh || exit 1
 
 # The Windows tests under the newer Wine mostly wait on Wine, and its root
-# file system takes about two minutes to set up the first time: they run in
-# the background beside the native stages, which mostly compute, and show
-# their output once those are done. They end with this script (Ctrl-C, a
-# kill) and are done before the system Wine's pass, which uses the same
-# folders of the build tree.
+# file system takes a minute and a half or more to set up the first time:
+# they run in the background beside the native stages, which mostly
+# compute, and show their output once those are done. They end with this
+# script (Ctrl-C, a kill) and are done before the system Wine's pass, which
+# uses the same folders of the build tree.
 newer_wine_output=$(mktemp)
 trap 'rm -f "$newer_wine_output"' EXIT
 scripts/test-newer-wine.sh >"$newer_wine_output" 2>&1 &
