@@ -11,6 +11,9 @@
 #   BENCHMARK_WINDOWS_BUILD=DIR   Windows build tree to use (default build/benchmark-windows)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# The figures and their goals are the system Wine's, whatever the shell has
+# set for the newer one.
+unset BW_NEWER_WINE_ROOT
 scripts/install-deps.sh
 
 smoke=()

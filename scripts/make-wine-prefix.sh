@@ -3,13 +3,12 @@
 # Usage: make-wine-prefix.sh path/to/wine-run
 set -eu
 run="$1"
-prefix=$(sed -n "s/^export WINEPREFIX='\(.*\)'$/\1/p" "$run")
-home=$(sed -n "s/^export HOME='\(.*\)'$/\1/p" "$run")
+prefix=$("$run" --prefix)
 [ -f "$prefix/.brackwell-ready" ] && exit 0
 
-mkdir -p "$home"
 "$run" wineboot -i
-reg=$(mktemp --suffix=.reg)
+# In the prefix, where a Wine in a root file system of its own sees it too.
+reg=$(mktemp -p "$prefix" --suffix=.reg)
 trap 'rm -f "$reg"' EXIT
 cat > "$reg" <<'REG'
 REGEDIT4

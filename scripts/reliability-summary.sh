@@ -2,11 +2,12 @@
 # Sums up the last Windows test run's robustness cases: how many were tried,
 # how many game processes lived through them, and how many log lines the
 # stress and soak runs checked, lost or found garbled.
-# Usage: scripts/reliability-summary.sh [BUILD_DIR (default build/windows)]
+# Usage: scripts/reliability-summary.sh [BUILD_DIR (default build/windows)] [WINE]
+#   WINE   the Wine the run used, named in the heading
 set -euo pipefail
 log="${1:-build/windows}/Testing/Temporary/LastTest.log"
 [ -f "$log" ] || { echo "reliability: no test log at $log"; exit 0; }
-awk '
+awk -v heading="== Reliability${2:+ under $2} ==" '
   /^[0-9]+\/[0-9]+ Test: / {
     name = $3
     robust = name ~ /^(FaultInjection|Contents\/BadSettingsFile|Lists\/BrokenList|LogStress|OtherHosts\/Refusal|WindowThread\/FromAnotherThread|soak)/
@@ -22,7 +23,7 @@ awk '
     }
   }
   END {
-    print "== Reliability =="
+    print heading
     printf "fault, stress and soak cases tried: %d; game processes that survived them: %d\n", tried, survived
     printf "log lines counted in stress and soak runs: %d; lost: %d; garbled: %d\n", lines, lost, garbled
   }' "$log"
