@@ -23,14 +23,16 @@ namespace bw {
 std::optional<std::filesystem::path> GetLogFilePath() noexcept;
 
 // Claims the game process for this start (see platform::ClaimTheGameProcess)
-// and, when this call is the first, removes the previous run's log so the
-// file holds only this start's lines; a log another program holds (a
-// viewer) is emptied instead, and new lines go where the viewer looks. Both
-// happen under the lock every line takes: a later call's line, from a host
-// that loads its plug-ins in parallel, can't come before the reset and be
-// erased by it. When the old file can be neither removed nor emptied
-// (read-only, a folder in its way) or can't be found, new lines are
-// appended to whatever is there.
+// and, when this call is the first, resets the log so that the file under
+// its name holds only this start's lines: the previous run's log is removed,
+// and no program that holds it open can keep the name or take this start's
+// lines with it when it closes. A viewer that shares writing keeps its
+// file, emptied, and follows the new lines. Both happen under the lock every
+// line takes: a later call's line, from a host that loads its plug-ins in
+// parallel, can't come before the reset and be erased by it. When the old
+// file can be neither removed nor emptied (read-only, a folder in its way,
+// a holder that shares nothing) or can't be found, new lines are appended
+// to whatever is there.
 platform::StartClaim ClaimTheStartAndResetTheLog() noexcept;
 
 // Appends one line: "[YYYY-MM-DD HH:MM:SS] message" ending in CR LF, the

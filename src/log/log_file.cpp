@@ -62,6 +62,17 @@ void AppendLine(const std::filesystem::path& file, std::string_view line) {
     }
 }
 
+// Leaves this start's lines a file of their own under the log's name. A
+// viewer that shares writing keeps its file, emptied, and follows the new
+// lines; one that doesn't (it shares only reading and deletion) keeps the
+// old bytes while the name goes to a new file. An exclusive holder costs
+// the lines written while it holds the file.
+void ResetTheOldLog(const std::filesystem::path& file) noexcept {
+    if (platform::RemoveFileNobodyHolds(file) == platform::FileRemoval::Gone) return;
+    if (platform::EmptyFile(file)) return;
+    (void)platform::RemoveFileItsHoldersLetGo(file);
+}
+
 }  // namespace
 
 std::optional<std::filesystem::path> GetLogFilePath() noexcept {
@@ -75,11 +86,7 @@ platform::StartClaim ClaimTheStartAndResetTheLog() noexcept {
         if (*claim != platform::StartClaim::First) return;
         const auto file = GetLogFilePath();
         if (!file) return;
-        // A viewer may hold the old log. Were it removed under a hold that
-        // allows deletion, the name would stay until the viewer closes, this
-        // run's lines would follow the old ones, and then all would go. A
-        // held log is emptied instead: the viewer follows this run's lines.
-        if (platform::RemoveFileNobodyHolds(*file) != platform::FileRemoval::Gone) (void)platform::EmptyFile(*file);
+        ResetTheOldLog(*file);
     });
     // A holder that never let go: the start must still be claimed.
     return claim ? *claim : platform::ClaimTheGameProcess();

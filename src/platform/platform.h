@@ -65,12 +65,19 @@ enum class FileWrite { Done, InUse, Failed };
 FileWrite AppendToFile(const std::filesystem::path& file, std::string_view bytes) noexcept;
 // Cuts an existing file to nothing; false when it can't be opened for that.
 bool EmptyFile(const std::filesystem::path& file) noexcept;
-// Removes a file only while no other program holds it open, whatever sharing
-// the holder gave: a holder that allows deletion would otherwise keep the
-// name alive and take the file with it when it closes. Gone also when there
-// was no such file.
+// Removing a file so that its name is free for a new file at once: when
+// these return Gone, a file created under the name is a new one, and no
+// other handle's close can take it away. Gone also when there was no such
+// file; Held when another program holds the file in a way the call won't
+// remove it under; Failed for anything else (read-only, access denied), and
+// the file then stays where it was.
 enum class FileRemoval { Gone, Held, Failed };
+// Only while no other program reads, writes or deletes through a handle on
+// the file (one that only looks at its size and time doesn't count).
 FileRemoval RemoveFileNobodyHolds(const std::filesystem::path& file) noexcept;
+// Also while others hold it, as long as they all allow deletion; they keep
+// the old bytes until they close.
+FileRemoval RemoveFileItsHoldersLetGo(const std::filesystem::path& file) noexcept;
 
 // The lock around each log line that every copy of the plug-in in this game
 // process shares (each copy's own statics can't serve: two copies append to

@@ -2,9 +2,11 @@
 
 #include "workers/overlay_watcher.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <thread>
 #include <fstream>
 
 namespace bw::fake {
@@ -37,6 +39,14 @@ std::string Hex(std::uint32_t value) {
     return text;
 }
 
+// The log's lock as the system's behaves: one holder at a time, known.
+std::mutex gLogLock;
+std::atomic<std::thread::id> gLogLockHolder;
+
+void CountAChangeOutsideTheLogLock() {
+    if (gLogLockHolder.load() != std::this_thread::get_id()) ++State().fileChangesOutsideTheLogLock;
+}
+
 const char* KindName(platform::StyleKind kind) { return kind == platform::StyleKind::Style ? "Style" : "ExStyle"; }
 
 }  // namespace
@@ -66,11 +76,18 @@ FileWrite AppendToFile(const std::filesystem::path& file, std::string_view bytes
     stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return stream.flush() ? FileWrite::Done : FileWrite::Failed;
 }
-bool EmptyFile(const std::filesystem::path&) noexcept { return false; }
+bool EmptyFile(const std::filesystem::path&) noexcept {
+    fake::CountAChangeOutsideTheLogLock();
+    return false;
+}
 FileRemoval RemoveFileNobodyHolds(const std::filesystem::path& file) noexcept {
+    fake::CountAChangeOutsideTheLogLock();
     std::error_code error;
     std::filesystem::remove(file, error);
     return error ? FileRemoval::Failed : FileRemoval::Gone;
+}
+FileRemoval RemoveFileItsHoldersLetGo(const std::filesystem::path& file) noexcept {
+    return RemoveFileNobodyHolds(file);
 }
 
 WindowHandle FindOwnTopLevelWindow(const wchar_t* title) noexcept {
@@ -135,9 +152,15 @@ bool RunOnNewThread(ThreadProcedure, void*, std::uint32_t) noexcept { return fal
 StartClaim ClaimTheGameProcess() noexcept { return StartClaim::First; }
 std::vector<ExportedData> OtherModulesExporting(const char*, std::size_t) noexcept { return State().otherModules; }
 
-// No system's lock: the image's own serves, as in a copy that can't make one.
-LogLock LockTheLogAcrossCopies(std::uint32_t) noexcept { return LogLock::Unavailable; }
-void UnlockTheLogAcrossCopies() noexcept {}
+LogLock LockTheLogAcrossCopies(std::uint32_t) noexcept {
+    fake::gLogLock.lock();
+    fake::gLogLockHolder.store(std::this_thread::get_id());
+    return LogLock::Held;
+}
+void UnlockTheLogAcrossCopies() noexcept {
+    fake::gLogLockHolder.store(std::thread::id{});
+    fake::gLogLock.unlock();
+}
 
 void SleepMilliseconds(std::uint32_t) noexcept {}
 std::uint64_t TickCountMilliseconds() noexcept { return 0; }

@@ -39,6 +39,9 @@ struct Platform {
     // append counts it down, past zero too. Touched under the log's lock.
     long long appendsInUse = 0;
     std::vector<platform::ExportedData> otherModules;
+    // Removals and emptyings of a file made while the calling thread did
+    // not hold the log's lock: a later copy's line could come between.
+    int fileChangesOutsideTheLogLock = 0;
 
     // Every window, message-box and thread call, in order, as readable text.
     std::vector<std::string> calls;

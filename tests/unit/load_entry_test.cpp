@@ -89,6 +89,7 @@ TEST_P(AcceptedHost, RestylesMovesAndStartsTheThreadsInOrder) {
 
     const std::string log = Log();
     EXPECT_EQ(log.find("previous run"), std::string::npos);
+    EXPECT_EQ(bw::fake::State().fileChangesOutsideTheLogLock, 0);
     EXPECT_EQ(log.find("] [BW] Borderless applied.\r\n"), 20u);
     EXPECT_NE(log.find("] [BW] All threads started.\r\n"), std::string::npos);
 }

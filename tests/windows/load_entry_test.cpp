@@ -132,31 +132,55 @@ TEST_F(LoadEntry, WithoutAGameWindowStillStarts) {
     EXPECT_EQ(wintest::ReadBytes(wintest::LogPath()).find("Borderless"), std::string::npos);
 }
 
-// A viewer holds the old log. Without delete sharing it keeps the file from
-// removal; with it, a removal would only mark the file, which would then go,
-// this run's lines and all, when the viewer closes. Either way the viewer and
-// the log's name show this run's lines alone, and they stay.
-class AViewerHoldsTheOldLog : public LoadEntry, public ::testing::WithParamInterface<DWORD> {};
+// A program holds the old log: a viewer, or a file manager's or indexer's
+// handle that only reads the file's size and time. Were the old log only
+// marked for deletion, it would go, this run's lines and all, when the
+// holder closes. The log's name shows this run's lines alone, and they stay;
+// a viewer that shares writing follows them.
+struct Holder {
+    const char* name;
+    DWORD access;
+    DWORD sharing;
+    bool followsThisRun;
+};
+void PrintTo(const Holder& holder, std::ostream* out) { *out << holder.name; }
 
-TEST_P(AViewerHoldsTheOldLog, ItAndTheLogFollowThisRunsLines) {
-    const HANDLE viewer =
-        CreateFileW(wintest::LogPath().c_str(), GENERIC_READ, GetParam(), nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
+class AViewerHoldsTheOldLog : public LoadEntry, public ::testing::WithParamInterface<Holder> {};
+
+bool HoldsThisRunsLinesAlone(const std::string& text) {
+    return text.size() >= 27 && text.compare(20, 7, "] [BW] ") == 0 && text.find("previous run") == std::string::npos;
+}
+
+TEST_P(AViewerHoldsTheOldLog, TheLogHoldsThisRunsLinesAndKeepsThem) {
+    const Holder holder = GetParam();
+    const HANDLE handle = CreateFileW(wintest::LogPath().c_str(), holder.access, holder.sharing, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
     const bw::HostInterface host{bw::kAcceptedHostVersion};
     EXPECT_TRUE(plugin_.load(&host));
     ASSERT_TRUE(wintest::WaitForLogLine("[BW] All threads started.\r\n"));
-    EXPECT_EQ(wintest::ReadBytes(wintest::LogPath()).substr(20, 7), "] [BW] ");
-    char seen[32] = {};
-    DWORD read = 0;
-    EXPECT_TRUE(ReadFile(viewer, seen, sizeof seen, &read, nullptr));
-    CloseHandle(viewer);
-    EXPECT_EQ(std::string(seen, read).substr(20, 7), "] [BW] ");
-    EXPECT_NE(wintest::ReadBytes(wintest::LogPath()).find("] [BW] All threads started.\r\n"), std::string::npos);
+    EXPECT_TRUE(HoldsThisRunsLinesAlone(wintest::ReadBytes(wintest::LogPath())));
+    if (holder.followsThisRun) {
+        char seen[64] = {};
+        DWORD read = 0;
+        EXPECT_TRUE(ReadFile(handle, seen, sizeof seen, &read, nullptr));
+        EXPECT_TRUE(HoldsThisRunsLinesAlone(std::string(seen, read)));
+    }
+    CloseHandle(handle);
+    const std::string log = wintest::ReadBytes(wintest::LogPath());
+    EXPECT_TRUE(HoldsThisRunsLinesAlone(log)) << log;
+    EXPECT_NE(log.find("] [BW] All threads started.\r\n"), std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sharing, AViewerHoldsTheOldLog,
-                         ::testing::Values(FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
+INSTANTIATE_TEST_SUITE_P(
+    Sharing, AViewerHoldsTheOldLog,
+    ::testing::Values(Holder{"ReadWrite", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, true},
+                      Holder{"ReadWriteDelete", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             true},
+                      Holder{"AttributesOnly", FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, false},
+                      Holder{"ReadDelete", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Another program's window of the same title lies above the game's, as File
 // Explorer showing the game's folder would: only the game's own window is

@@ -1,4 +1,8 @@
 // Writing files that other programs may hold open at the same time.
+#include <cstddef>
+#include <string>
+#include <vector>
+
 #include "platform/platform.h"
 #include "platform/win32/win32.h"
 
@@ -8,6 +12,65 @@ namespace {
 // What a viewer following the file expects of a writer. No delete sharing:
 // the file must not vanish under our handle.
 constexpr DWORD kReadWriteSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+constexpr DWORD kAllSharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// FileDispositionInfoEx, which MinGW's headers declare only for builds that
+// require Windows 10 1607; systems without it refuse it, and we fall back.
+constexpr auto kDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+
+bool DeleteTheNameAtClose(HANDLE handle) noexcept {
+    FILE_DISPOSITION_INFO_EX posix{FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS};
+    return SetFileInformationByHandle(handle, kDispositionInfoEx, &posix, sizeof posix);
+}
+
+// Throws when there is no memory for the request.
+bool RenameByHandle(HANDLE handle, const std::wstring& name) {
+    const std::size_t nameBytes = name.size() * sizeof(WCHAR);
+    std::vector<std::byte> buffer(offsetof(FILE_RENAME_INFO, FileName) + nameBytes + sizeof(WCHAR));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = TRUE;
+    rename->FileNameLength = static_cast<DWORD>(nameBytes);
+    name.copy(rename->FileName, name.size());
+    return SetFileInformationByHandle(handle, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()));
+}
+
+// Frees the file's name for a new file at once, whoever else holds it: a
+// deletion another handle holds pending would keep the name, and lines
+// written under it would go with the file. Where the system refuses the
+// deletion that frees the name at once (older Windows, FAT32, exFAT,
+// network folders), the file is moved aside first and deleted there; the
+// holders keep the old bytes until they close. A file that can't be deleted
+// (read-only) gets its name back.
+bool FreeTheName(HANDLE handle, const std::filesystem::path& file) noexcept {
+    if (DeleteTheNameAtClose(handle)) return true;
+    try {
+        const std::wstring aside = file.native() + L"." + std::to_wstring(GetCurrentProcessId()) + L".old";
+        if (!RenameByHandle(handle, aside)) return false;
+        FILE_DISPOSITION_INFO classic{TRUE};
+        if (SetFileInformationByHandle(handle, FileDispositionInfo, &classic, sizeof classic)) return true;
+        (void)RenameByHandle(handle, file.native());
+    } catch (...) {
+        // No memory for the side name: the file stays as it is.
+    }
+    return false;
+}
+
+FileRemoval RemoveFileSharing(const std::filesystem::path& file, DWORD sharing) noexcept {
+    const HANDLE handle = CreateFileW(file.c_str(), DELETE, sharing, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        switch (GetLastError()) {
+            case ERROR_FILE_NOT_FOUND:
+            case ERROR_PATH_NOT_FOUND:
+                return FileRemoval::Gone;
+            case ERROR_SHARING_VIOLATION:
+                return FileRemoval::Held;
+            default:
+                return FileRemoval::Failed;
+        }
+    }
+    const bool freed = FreeTheName(handle, file);
+    CloseHandle(handle);
+    return freed ? FileRemoval::Gone : FileRemoval::Failed;
+}
 
 }  // namespace
 
@@ -32,25 +95,13 @@ bool EmptyFile(const std::filesystem::path& file) noexcept {
     return true;
 }
 
-FileRemoval RemoveFileNobodyHolds(const std::filesystem::path& file) noexcept {
-    // Sharing nothing, this open fails while any other handle is open on the
-    // file, and none can open it after ours until ours closes, which deletes
-    // it: no other program can come between the check and the removal.
-    const HANDLE handle =
-        CreateFileW(file.c_str(), DELETE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
-        CloseHandle(handle);
-        return FileRemoval::Gone;
-    }
-    switch (GetLastError()) {
-        case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND:
-            return FileRemoval::Gone;
-        case ERROR_SHARING_VIOLATION:
-            return FileRemoval::Held;
-        default:
-            return FileRemoval::Failed;
-    }
+// Sharing nothing, the open fails while any handle that reads, writes or
+// deletes is open on the file, and none can open it after ours until ours
+// closes: no other program can come between the check and the removal.
+FileRemoval RemoveFileNobodyHolds(const std::filesystem::path& file) noexcept { return RemoveFileSharing(file, 0); }
+
+FileRemoval RemoveFileItsHoldersLetGo(const std::filesystem::path& file) noexcept {
+    return RemoveFileSharing(file, kAllSharing);
 }
 
 }  // namespace bw::platform
