@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string_view>
 
 #include "platform/platform.h"
 
@@ -45,5 +46,9 @@ platform::StartClaim ClaimTheStartAndResetTheLog() noexcept;
 // would wait for it longer than a quarter of a second is dropped, as is any
 // line that can't be written, without a trace.
 void LogMessage(const char* format, ...) noexcept BW_PRINTF_FORMAT(1, 2);
+
+// Whether a line of the log as it stands holds `message`; false also when
+// the log can't be read.
+bool LogHoldsMessage(std::string_view message) noexcept;
 
 }  // namespace bw

@@ -1,6 +1,8 @@
 #include <chrono>
 #include <cstdarg>
 #include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <optional>
 
@@ -107,6 +109,18 @@ void LogMessage(const char* format, ...) noexcept {
         });
     } catch (...) {
         // A line that can't be written is dropped; the game goes on.
+    }
+}
+
+bool LogHoldsMessage(std::string_view message) noexcept {
+    try {
+        const auto file = GetLogFilePath();
+        if (!file) return false;
+        std::ifstream stream(*file, std::ios::binary);
+        const std::string text{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
+        return text.find(message) != std::string::npos;
+    } catch (...) {
+        return false;
     }
 }
 

@@ -1,11 +1,9 @@
 #include "plugin/load_entry.h"
 
-#include <string>
-
 #include "game/game.h"
 #include "log/log.h"
 #include "platform/platform.h"
-#include "plugin/version_record.h"
+#include "plugin/other_copies.h"
 #include "workers/workers.h"
 
 namespace bw {
@@ -62,18 +60,6 @@ void PinThisLibrary() noexcept {
                    static_cast<unsigned>(platform::LastErrorCode()));
 }
 
-// A copy's file as the log shows it (UTF-8), so the player can tell which
-// copy to remove.
-std::string NameForTheLog(const platform::PathLookup& file) noexcept {
-    try {
-        if (file.status != platform::PathStatus::Found) return "an unnamed file";
-        const std::u8string name = file.path.u8string();
-        return {name.begin(), name.end()};
-    } catch (...) {
-        return "an unnamed file";
-    }
-}
-
 // One start per game: a host that loads two copies (Explorer's "- Copy"
 // beside the original, an older one a mod manager deploys too) or calls us
 // twice would otherwise delete the running start's log, restyle the window
@@ -83,17 +69,6 @@ bool AnswerALaterCall(platform::StartClaim claim) noexcept {
     LogMessage("[BW] Brackwell already runs in this game; the load call to %s started nothing.",
                NameForTheLog(platform::ThisLibraryPath()).c_str());
     return claim == platform::StartClaim::ThisCopyRuns;
-}
-
-// A copy from before the start claim starts whenever the host calls it,
-// before this one or after, and nothing else tells the player why the log
-// and the threads come twice: name every other copy loaded now.
-void NameTheOtherCopies() noexcept {
-    for (const platform::ExportedData& other :
-         platform::OtherModulesExporting("TRVXPlugin_Version", sizeof(PluginVersionRecord)))
-        if (NamesThisPlugIn(other.bytes))
-            LogMessage("[BW] Another copy of Brackwell is loaded in this game: %s. Keep one copy only.",
-                       NameForTheLog(other.file).c_str());
 }
 
 void StartWorkerThreads() noexcept {
@@ -132,7 +107,12 @@ extern "C" bool TRVXPlugin_Load(const bw::HostInterface* host) noexcept {
     }
     const bw::platform::StartClaim claim = bw::ClaimTheStartAndResetTheLog();
     if (claim != bw::platform::StartClaim::First) return bw::AnswerALaterCall(claim);
+    // A copy from before the start claim starts whenever the host calls it,
+    // before this one or after, and nothing else tells the player why the
+    // log and the threads come twice: name every other copy loaded now, and
+    // look once more when the host's burst of loads is surely over.
     bw::NameTheOtherCopies();
+    bw::LeaveForTheMemoryMonitor(bw::NameTheOtherCopiesAgain);
     bw::MakeGameWindowBorderless();
     bw::PinThisLibrary();
     bw::StartWorkerThreads();

@@ -1,10 +1,21 @@
 #include "workers/memory_monitor.h"
 
+#include <atomic>
+
 #include "log/log.h"
 #include "settings/settings.h"
 #include "workers/workers.h"
 
 namespace bw {
+namespace {
+
+std::atomic<LateStartWork> gLateStartWork{nullptr};
+// Passes come every five seconds: the second ends ten seconds after the start.
+constexpr int kLateStartWorkPass = 2;
+
+}  // namespace
+
+void LeaveForTheMemoryMonitor(LateStartWork work) noexcept { gLateStartWork.store(work); }
 
 MemoryMonitorPlan PlanMemoryMonitorPass(MemoryMonitorState& state, const platform::MemoryCounters& counters,
                                         std::uint64_t now, std::int32_t trimThresholdMiB) noexcept {
@@ -48,10 +59,13 @@ void RunMemoryMonitorPass(MemoryMonitorState& state) noexcept {
 
 platform::ThreadExitCode BW_THREAD_CALL MemoryMonitorThread(void*) {
     MemoryMonitorState state{0, platform::TickCountMilliseconds()};
-    for (;;) {
+    const auto sleepAndPass = [&state] {
         platform::SleepMilliseconds(kMemoryMonitorPeriodMs);
         RunMemoryMonitorPass(state);
-    }
+    };
+    for (int pass = 0; pass < kLateStartWorkPass; ++pass) sleepAndPass();
+    if (const LateStartWork work = gLateStartWork.exchange(nullptr)) work();
+    for (;;) sleepAndPass();
 }
 
 }  // namespace bw
