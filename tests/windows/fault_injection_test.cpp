@@ -238,28 +238,61 @@ TEST_F(FaultInjection, UnloadingTheStartedPlugInLeavesItMappedAndRunning) {
     wintest::ExpectGameHealthy(game, "");
 }
 
+// Brackwell.dll under another name beside it, as a player's copy would lie.
+fs::path CopyOfBrackwell(const wchar_t* name) {
+    const fs::path file = sandbox::BesideExecutable(name);
+    wintest::RemoveAll(file);  // a copy left by an earlier run
+    fs::copy_file(sandbox::BesideExecutable(L"Brackwell.dll"), file);
+    return file;
+}
+
+std::string LineNamingTheCopy(const fs::path& file) {
+    return "] [BW] Another copy of Brackwell is loaded in this game: " + file.string() + ". Keep one copy only.\r\n";
+}
+
+// Loads `count` other plug-ins, each a file of its own, as a modded game
+// does; the first one's module comes back.
+HMODULE LoadOtherPlugIns(int count) {
+    const fs::path folder = sandbox::BesideExecutable(L"other-plug-ins");
+    wintest::RemoveAll(folder);
+    fs::create_directories(folder);
+    HMODULE first = nullptr;
+    for (int i = 0; i < count; ++i) {
+        const fs::path file = folder / ("plug-in-" + std::to_string(i) + ".dll");
+        fs::copy_file(sandbox::BesideExecutable(L"record_module.dll"), file);
+        const HMODULE module = LoadLibraryW(file.c_str());
+        EXPECT_NE(module, nullptr) << file;
+        if (i == 0) first = module;
+    }
+    return first;
+}
+
 // A host that calls the load entry again, or loads a second copy (Explorer's
-// "- Copy" beside the original): the running start names the other copy
-// and goes on alone with its log, the call answers whether its own copy
-// runs, and a copy that did not start stays unloadable.
-class ALaterLoadCall : public FaultInjection, public ::testing::WithParamInterface<const wchar_t*> {};
+// "- Copy" beside the original), after hundreds of other modules in a
+// modded game: the running start names the other copy and goes on alone
+// with its log, the call answers whether its own copy runs, and a copy that
+// did not start stays unloadable.
+struct LaterCopy {
+    const char* name;
+    const wchar_t* file;
+    int otherPlugInsBefore;
+};
+void PrintTo(const LaterCopy& copy, std::ostream* out) { *out << copy.name; }
+
+class ALaterLoadCall : public FaultInjection, public ::testing::WithParamInterface<LaterCopy> {};
 
 TEST_P(ALaterLoadCall, StartsNothingAndKeepsTheRunningLog) {
-    const fs::path file = sandbox::BesideExecutable(GetParam()), running = sandbox::BesideExecutable(L"Brackwell.dll");
-    const bool sameCopy = file == running;
-    if (!sameCopy) {
-        wintest::RemoveAll(file);  // a copy left by an earlier run
-        fs::copy_file(running, file);
-    }
+    const LaterCopy copy = GetParam();
+    const bool sameCopy = copy.file == std::wstring_view(L"Brackwell.dll");
+    (void)LoadOtherPlugIns(copy.otherPlugInsBefore);
+    const fs::path file = sameCopy ? fs::path(sandbox::BesideExecutable(copy.file)) : CopyOfBrackwell(copy.file);
     std::string error;
     const sandbox::LoadedPlugin plugin = sandbox::LoadPlugin(file.wstring(), error);
     ASSERT_EQ(error, "");
     const auto game = wintest::StartBrackwellInGame(ListState::Present);
     ASSERT_TRUE(wintest::WaitForLogLine("CPU worker active: 499950.000000"));  // lines come fast from now on
     const std::string before = Log();
-    EXPECT_EQ(before.find("] [BW] Another copy of Brackwell is loaded in this game: " + file.string() +
-                          ". Keep one copy only.\r\n") != std::string::npos,
-              !sameCopy);
+    EXPECT_EQ(before.find(LineNamingTheCopy(file)) != std::string::npos, !sameCopy);
     const int threads = wintest::CountOwnThreads();
     const bw::HostInterface host{bw::kAcceptedHostVersion};
     EXPECT_EQ(plugin.load(&host), sameCopy);
@@ -270,7 +303,45 @@ TEST_P(ALaterLoadCall, StartsNothingAndKeepsTheRunningLog) {
     wintest::ExpectGameHealthy(game, before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Copies, ALaterLoadCall, ::testing::Values(L"Brackwell.dll", L"Brackwell - Copy.dll"));
+INSTANTIATE_TEST_SUITE_P(Copies, ALaterLoadCall,
+                         ::testing::Values(LaterCopy{"SameCopy", L"Brackwell.dll", 0},
+                                           LaterCopy{"AnotherCopy", L"Brackwell - Copy.dll", 0},
+                                           LaterCopy{"AnotherCopyPast260Modules", L"Brackwell - Copy.dll", 260}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A copy from before the start claim deletes the log when its own start
+// comes, after ours where the host loads in name order: the look some
+// seconds on names it again.
+TEST_F(FaultInjection, ACopyWhoseStartDeletedTheLogIsNamedAgain) {
+    const fs::path old = CopyOfBrackwell(L"Brackwell_old.dll");
+    std::string error;
+    [[maybe_unused]] const sandbox::LoadedPlugin loaded = sandbox::LoadPlugin(old.wstring(), error);
+    ASSERT_EQ(error, "");
+    const auto game = wintest::StartBrackwellInGame(ListState::Present);
+    const std::string line = LineNamingTheCopy(old);
+    ASSERT_TRUE(wintest::WaitForLogLine(line));
+    ASSERT_TRUE(wintest::WaitUntil([&line] {
+        std::error_code ignored;
+        fs::remove(wintest::LogPath(), ignored);
+        return Log().find(line) == std::string::npos;
+    }));
+    EXPECT_TRUE(wintest::WaitForLogLine(line, 20s));
+    wintest::ExpectGameHealthy(game, "");
+}
+
+// Another plug-in's record on a guarded page: the start reads it before our
+// read guard is installed, so the page must be left alone, its guard armed.
+TEST_F(FaultInjection, AnotherPlugInsGuardedRecordKeepsItsGuard) {
+    void* record = reinterpret_cast<void*>(GetProcAddress(LoadOtherPlugIns(1), "TRVXPlugin_Version"));
+    ASSERT_NE(record, nullptr);
+    DWORD was = 0;
+    ASSERT_TRUE(VirtualProtect(record, 1, PAGE_READWRITE | PAGE_GUARD, &was));
+    const auto game = wintest::StartBrackwellInGame(ListState::Present);
+    MEMORY_BASIC_INFORMATION page{};
+    ASSERT_NE(VirtualQuery(record, &page, sizeof page), 0u);
+    EXPECT_NE(page.Protect & PAGE_GUARD, 0u);
+    wintest::ExpectGameHealthy(game, "");
+}
 
 // One start per game process, not per player: a second instance of the game
 // running at the same time starts as the first did, in the same log.
