@@ -9,13 +9,16 @@ if [ "$(id -u)" -ne 0 ]; then
   echo "test-newer-wine: needs root, for chroot and mount namespaces (sudo $0)" >&2
   exit 1
 fi
+here=$(cd "$(dirname "$0")" && pwd -P)
 # In a PID namespace of its own that ends with whoever started this script:
 # when either ends, however it ends (Ctrl-C, a kill), so does everything
-# started here, the root's setup in the background among it.
+# started here, the root's setup in the background among it; and a stop
+# request to this script ends it all too.
 if [ "${1:-}" != --in-namespace ]; then
-  exec setpriv --pdeathsig KILL unshare --pid --fork --kill-child "$0" --in-namespace
+  exec setpriv --pdeathsig KILL "$here/stoppable.sh" KILL unshare --pid --fork --kill-child \
+    "$0" --in-namespace
 fi
-cd "$(dirname "$0")/.."
+cd "$here/.."
 scripts/install-deps.sh
 # The root's first setup, a minute and a half of downloads and unpacking
 # on a quiet machine, runs while the Windows build compiles.

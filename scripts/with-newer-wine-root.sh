@@ -9,14 +9,13 @@
 # own services), and the rest of the machine never sees either.
 # Usage: scripts/with-newer-wine-root.sh COMMAND [ARGS...]
 set -euo pipefail
-checkout=$(cd "$(dirname "$0")/.." && pwd)
+here=$(cd "$(dirname "$0")" && pwd -P)
+checkout=$(dirname "$here")
 root=$checkout/build/newer-wine-root
 
 if [ "${1:-}" != --in-namespace ]; then
-  # --kill-child: if unshare itself is killed, the namespace's first process
-  # goes too, and with it every process in the namespace.
-  exec unshare --mount --pid --fork --kill-child --propagation private --mount-proc \
-    "$0" --in-namespace "$@"
+  exec "$here/stoppable.sh" KILL unshare --mount --pid --fork --kill-child \
+    --propagation private --mount-proc "$0" --in-namespace "$@"
 fi
 shift
 
