@@ -6,17 +6,11 @@
 # Usage: scripts/make-newer-wine-root.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$PWD/build/newer-wine-root
+root=$(pwd -P)/build/newer-wine-root
 ready=$root/.brackwell-ready
 [ -f "$ready" ] && exit 0
 
-# rm -rf would follow a bind mount into the checkout itself; the stages mount
-# only in namespaces of their own, so a mount seen here was made by hand.
-if findmnt -rn -o TARGET | grep -q "^$root/"; then
-  echo "make-newer-wine-root: something is mounted under $root; unmount it first" >&2
-  exit 1
-fi
-rm -rf --one-file-system "$root"
+scripts/remove-unless-mounted.sh "$root"
 mkdir -p "$(dirname "$root")"
 
 # The Debian mirror this machine's apt already fetches from.
