@@ -20,7 +20,7 @@ if [ "${1:-}" != --in-namespace ]; then
 fi
 cd "$here/.."
 scripts/install-deps.sh
-# The root's first setup, a minute and a half of downloads and unpacking
+# The root's first setup, a minute or so of downloads and unpacking
 # on a quiet machine, runs while the Windows build compiles.
 scripts/make-newer-wine-root.sh &
 root_setup=$!
