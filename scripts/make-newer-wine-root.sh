@@ -6,15 +6,16 @@
 # It fetches the way this machine's apt does: from the Debian archive of its
 # sources (one-line or deb822, mirror+file: and the like too), with its
 # settings (a proxy among them), and gives up soon when no mirror answers.
-# Usage: scripts/make-newer-wine-root.sh
+# Usage: scripts/make-newer-wine-root.sh   (as root, or with sudo)
 set -euo pipefail
+[ "$(id -u)" -eq 0 ] || exec "$(dirname "$0")/stoppable.sh" TERM sudo "$0"
 cd "$(dirname "$0")/.."
 root=$(pwd -P)/build/newer-wine-root
 ready=$root/.brackwell-ready
 [ -f "$ready" ] && exit 0
 
+scripts/as-invoking-user.sh mkdir -p build
 scripts/remove-unless-mounted.sh "$root"
-mkdir -p build
 
 # The sources' entries for this machine's own release name the archive,
 # before any apt-get update too; trixie comes from the same places.
