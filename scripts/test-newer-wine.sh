@@ -28,6 +28,7 @@ scripts/make-newer-wine-root.sh &
 root_setup=$!
 scripts/as-invoking-user.sh sh -c 'cmake --preset windows >/dev/null && cmake --build --preset windows'
 wait "$root_setup"
+scripts/check-newer-wine-stage.sh
 # The checks labelled without-wine only read the build's files: they run in
 # the system Wine's pass and nothing in them can differ between Wines.
 scripts/with-newer-wine-root.sh scripts/run-windows-tests.sh --label-exclude without-wine
