@@ -6,13 +6,13 @@ set -euo pipefail
 # clang and libclang-rt-14-dev for the fuzz targets; clang-19, lld-19 and
 # llvm-19 for the Windows build and the checks of its PDB; llvm for
 # llvm-symbolizer, which the sanitizers' reports and the README use;
-# debootstrap for the root file system that holds the newer Wine.
+# mmdebstrap for the root file system that holds the newer Wine.
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   libgtest-dev googletest
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 clang-19 lld-19 llvm-19 llvm
   wine64 cppcheck clang-tidy clang-format
-  debootstrap
+  mmdebstrap
 )
 # Only for rendering the pictures in docs/.
 if [ "${1:-}" = "--pictures" ]; then

@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh || exit 1
 
 # The Windows tests under the newer Wine mostly wait on Wine, and its root
-# file system takes a minute and a half or more to set up the first time:
+# file system takes half a minute or more to set up the first time:
 # they run in the background beside the native stages, which mostly
 # compute, and show their output once those are done. They end with this
 # script (Ctrl-C, a kill) and are done before the system Wine's pass, which

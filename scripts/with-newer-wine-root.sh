@@ -6,17 +6,18 @@
 # Wine. All of it happens in private mount and PID namespaces: when the
 # command ends, however it ends (a failure, Ctrl-C, a kill), the kernel takes
 # the mounts away and ends whatever is left running (a wine server, Wine's
-# own services), and the rest of the machine never sees either.
-# Usage: scripts/with-newer-wine-root.sh COMMAND [ARGS...]
+# own services), and the rest of the machine never sees either. Started
+# through sudo, it runs the command as the user who called sudo.
+# Usage: scripts/with-newer-wine-root.sh COMMAND [ARGS...]   (as root, or with sudo)
 set -euo pipefail
-checkout=$(cd "$(dirname "$0")/.." && pwd)
+here=$(cd "$(dirname "$0")" && pwd -P)
+[ "$(id -u)" -eq 0 ] || exec "$here/stoppable.sh" TERM sudo "$here/${0##*/}" "$@"
+checkout=$(dirname "$here")
 root=$checkout/build/newer-wine-root
 
 if [ "${1:-}" != --in-namespace ]; then
-  # --kill-child: if unshare itself is killed, the namespace's first process
-  # goes too, and with it every process in the namespace.
-  exec unshare --mount --pid --fork --kill-child --propagation private --mount-proc \
-    "$0" --in-namespace "$@"
+  exec "$here/stoppable.sh" KILL unshare --mount --pid --fork --kill-child \
+    --propagation private --mount-proc "$0" --in-namespace "$@"
 fi
 shift
 
@@ -26,4 +27,4 @@ for folder in /proc /sys /dev /dev/shm /dev/pts "$checkout"; do
 done
 # This shell is the namespace's first process: it stays to reap what Wine
 # leaves behind, and when it exits the namespace ends.
-BW_NEWER_WINE_ROOT=$root "$@"
+BW_NEWER_WINE_ROOT=$root "$here/as-invoking-user.sh" "$@"
