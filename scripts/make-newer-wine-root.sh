@@ -30,6 +30,8 @@ fi
 # apt's own settings, then limits that make a silent mirror fail in about a
 # minute instead of retrying for tens of minutes.
 settings=$root.apt.conf
+# Only root may read it: a proxy's address can carry its password.
+(umask 077 && : >"$settings")
 {
   apt-config dump | grep '^Acquire::'
   echo 'Acquire::Retries "1"; Acquire::http::Timeout "15"; Acquire::https::Timeout "15";'
