@@ -31,6 +31,7 @@ fi
 # minute instead of retrying for tens of minutes.
 settings=$root.apt.conf
 # Only root may read it: a proxy's address can carry its password.
+rm -f "$settings"
 (umask 077 && : >"$settings")
 {
   apt-config dump | grep '^Acquire::'
