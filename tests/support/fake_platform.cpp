@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <thread>
 #include <fstream>
+#include <thread>
 
 namespace bw::fake {
 

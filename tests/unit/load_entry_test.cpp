@@ -153,7 +153,8 @@ TEST_F(LoadSequence, ALaterLookNamesTheCopiesTheLogDoesNotShow) {
     EXPECT_TRUE(TRVXPlugin_Load(&host));
     others.push_back({{PathStatus::Found, "Brackwell - Copy.dll"}, record});
     const auto linesNaming = [this](const std::string& file) {
-        const std::string line = "] [BW] Another copy of Brackwell is loaded in this game: " + file + ". Keep one copy only.\r\n";
+        const std::string line =
+            "] [BW] Another copy of Brackwell is loaded in this game: " + file + ". Keep one copy only.\r\n";
         const std::string log = Log();
         int count = 0;
         for (auto at = log.find(line); at != std::string::npos; at = log.find(line, at + 1)) ++count;

@@ -153,8 +153,8 @@ bool HoldsThisRunsLinesAlone(const std::string& text) {
 
 TEST_P(AViewerHoldsTheOldLog, TheLogHoldsThisRunsLinesAndKeepsThem) {
     const Holder holder = GetParam();
-    const HANDLE handle = CreateFileW(wintest::LogPath().c_str(), holder.access, holder.sharing, nullptr,
-                                      OPEN_EXISTING, 0, nullptr);
+    const HANDLE handle =
+        CreateFileW(wintest::LogPath().c_str(), holder.access, holder.sharing, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(handle, INVALID_HANDLE_VALUE);
     const bw::HostInterface host{bw::kAcceptedHostVersion};
     EXPECT_TRUE(plugin_.load(&host));
@@ -172,15 +172,15 @@ TEST_P(AViewerHoldsTheOldLog, TheLogHoldsThisRunsLinesAndKeepsThem) {
     EXPECT_NE(log.find("] [BW] All threads started.\r\n"), std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sharing, AViewerHoldsTheOldLog,
-    ::testing::Values(Holder{"ReadWrite", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, true},
-                      Holder{"ReadWriteDelete", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             true},
-                      Holder{"AttributesOnly", FILE_READ_ATTRIBUTES,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, false},
-                      Holder{"ReadDelete", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sharing, AViewerHoldsTheOldLog,
+                         ::testing::Values(Holder{"ReadWrite", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, true},
+                                           Holder{"ReadWriteDelete", GENERIC_READ,
+                                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, true},
+                                           Holder{"AttributesOnly", FILE_READ_ATTRIBUTES,
+                                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, false},
+                                           Holder{"ReadDelete", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                                  false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Another program's window of the same title lies above the game's, as File
 // Explorer showing the game's folder would: only the game's own window is
