@@ -26,9 +26,11 @@
 //   rdx  in the scan, the entries left. The handler sets it to 1, so that the
 //        loop's own decrement and branch end it after the faulting load: the
 //        loop gets no instruction more.
+// The routines start on a 32-byte boundary: where they fell mid-block, the
+// watcher's pass ran some 9 % slower, by nothing but the code before them.
 asm(R"(
     .text
-    .p2align 4
+    .p2align 5
     .globl bw_GuardedLoad64
     .def bw_GuardedLoad64; .scl 2; .type 32; .endef
 bw_GuardedLoad64:
